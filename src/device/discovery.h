@@ -1,0 +1,29 @@
+// Finds the boards: the present interfaces of the board interface class,
+// asked of the configuration manager afresh on every call.
+#pragma once
+
+#include "platform/os.h"
+
+#include <string>
+#include <vector>
+
+namespace velnor {
+
+// The board interface class {2CFB54E9-A1BB-4A3C-9252-CA9B7E95B2E5}.
+inline constexpr GUID board_interface_guid = {
+    0x2CFB54E9, 0xA1BB, 0x4A3C, {0x92, 0x52, 0xCA, 0x9B, 0x7E, 0x95, 0xB2, 0xE5}};
+
+// The interface paths of the present devices of a class, in the
+// configuration manager's order. Throws std::system_error (generic
+// category, not_supported) naming the call that failed and its result.
+std::vector<std::wstring> list_device_paths(const GUID& interface_class);
+
+// Splits a multi-string of length characters into its non-empty pieces.
+// Never reads past length, whether or not the list ends with a NUL.
+std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length);
+
+// The configuration manager's name for a result ("buffer_small", ...),
+// "invalid_rc" above 0x3B. Static storage.
+const char* configret_name(CONFIGRET result) noexcept;
+
+} // namespace velnor

@@ -1,0 +1,56 @@
+#include "log/logger.h"
+
+#include "log/log_context.h"
+
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <mutex>
+
+namespace {
+
+const velnor_log_context_t& log_context() {
+    static const velnor_log_context_t context{"Velnor"};
+    return context;
+}
+
+// Two threads failing first at once would both register "Velnor" and
+// spdlog would refuse the second; creation is therefore one step.
+std::mutex& creation_mutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+std::shared_ptr<spdlog::logger> velnor_logger() {
+    const velnor_log_context_t& context = log_context();
+    if (auto logger = spdlog::get(context.name)) {
+        return logger;
+    }
+    std::lock_guard<std::mutex> lock(creation_mutex());
+    if (auto logger = spdlog::get(context.name)) {
+        return logger;
+    }
+    spdlog::drop(context.name);
+    auto logger = spdlog::basic_logger_mt(context.name, context.log_path, true);
+    const auto level = static_cast<spdlog::level::level_enum>(context.level);
+    logger->flush_on(level);
+    logger->set_level(level);
+    return logger;
+}
+
+namespace velnor {
+
+void log_failure(const char* function, const std::error_code& code,
+                 std::string_view text) noexcept {
+    try {
+        std::shared_ptr<spdlog::logger> logger = velnor_logger();
+        logger->error("[{}] Error: {}:{}, {}", function, code.category().name(), code.value(),
+                      text);
+    } catch (...) {
+        // The caller's result is the failure it already has; a lost line changes nothing.
+    }
+}
+
+} // namespace velnor

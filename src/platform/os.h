@@ -1,0 +1,34 @@
+// The library's only door to the operating system: the six calls it makes,
+// with their Win32 signatures. One backend forwards them to Windows, the
+// other to the virtual platform; the choice is made when the library is
+// built. Calls to system functions are wrapped here so that nothing above
+// this header knows which platform it runs on.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace velnor::os {
+
+// Size in characters of the multi-string list of interfaces of a class.
+CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
+                                             DEVINSTID_A device_id, ULONG flags);
+
+// The multi-string list itself: each path NUL-ended, then one more NUL.
+CONFIGRET CM_Get_Device_Interface_ListW(LPGUID interface_class, DEVINSTID_W device_id,
+                                        PZZWSTR buffer, ULONG length, ULONG flags);
+
+// Opens a file or device; INVALID_HANDLE_VALUE and the thread's last error on failure.
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE template_file);
+
+// Closes a handle; FALSE and the thread's last error on failure.
+BOOL CloseHandle(HANDLE handle);
+
+// One synchronous control request; FALSE and the thread's last error on failure.
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_length, LPVOID out,
+                     DWORD out_length, LPDWORD bytes_returned, LPOVERLAPPED overlapped);
+
+// The calling thread's last error value.
+DWORD GetLastError();
+
+} // namespace velnor::os
