@@ -1,0 +1,243 @@
+/*
+ * velnor_sim.h - the virtual platform: a stand-in for the Windows
+ * configuration manager, the kernel32 file calls and the board's kernel
+ * driver, so that Velnor applications can be developed and tested without a
+ * board (and, on Linux, without Windows).
+ *
+ * A simulation build of the Velnor library sends every system call here
+ * instead of to Windows. The virtual boards behave like real ones: they keep
+ * their state (LED, trigger, clock, AD9516 registers, firmware update) and
+ * refuse what the driver refuses. Tests watch the platform through its call
+ * counters and request log, and steer it through fault switches.
+ *
+ * Board behaviour (what the virtual driver answers)
+ *   - LED 0 off, 1 on, 2 blinking; trigger polarity 0 rising, 1 falling;
+ *     trigger status 0 disarmed, 1 armed, 2 triggered (after
+ *     vlsim_fire_trigger on an armed board). Other values: status -9.
+ *   - Clock mode 0: the board looks for a VCO frequency on the 10 MHz grid in
+ *     1.8-2.2 GHz, a VCO divider 2-6 and a channel divider 1-32 giving the
+ *     frequency exactly, programs the AD9516 dividers, or answers -11
+ *     (pll_not_locked). Mode 1: external reference, 1 Hz to 1 GHz. Other
+ *     modes: -9. Reading the clock returns the record last set. Power-on
+ *     clock: mode 0, 100 MHz.
+ *   - AD9516 registers 0x000-0x232, one byte each. The write value is a
+ *     32-bit address then a 32-bit value whose upper 24 bits are 0;
+ *     otherwise -9.
+ *   - Firmware update: start (from idle, done or failed) erases for three
+ *     status polls, then accepts 1032-byte blocks in order (offset = bytes
+ *     received so far, length 1-1024); complete verifies the "VLFW" image
+ *     (64-byte header, CRC-32 of the payload) and makes its version the
+ *     firmware version, or answers -9 and enters "failed". Calls out of
+ *     order answer -8. Status: state (0 idle, 1 erasing, 2 ready,
+ *     3 verifying, 4 done, 5 failed) and bytes received.
+ *
+ * State is process-wide and thread-safe. At process start one board with the
+ * default configuration is present; vlsim_reset removes every board, fault
+ * and record.
+ */
+#ifndef VELNOR_SIM_H
+#define VELNOR_SIM_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#if defined(VLSIM_STATIC)
+#define VLSIM_API
+#elif defined(_WIN32)
+#if defined(VLSIM_BUILDING)
+#define VLSIM_API __declspec(dllexport)
+#else
+#define VLSIM_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define VLSIM_API __attribute__((visibility("default")))
+#else
+#define VLSIM_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Windows values the platform answers with. */
+#define VLSIM_CR_SUCCESS 0x00u
+#define VLSIM_CR_FAILURE 0x13u
+#define VLSIM_CR_BUFFER_SMALL 0x1Au
+#define VLSIM_CR_INVALID_POINTER 0x03u
+#define VLSIM_ERROR_INVALID_FUNCTION 1u
+#define VLSIM_ERROR_FILE_NOT_FOUND 2u
+#define VLSIM_ERROR_INVALID_HANDLE 6u
+#define VLSIM_ERROR_INVALID_PARAMETER 87u
+#define VLSIM_ERROR_INSUFFICIENT_BUFFER 122u
+#define VLSIM_ERROR_DEVICE_NOT_CONNECTED 1167u
+
+/* Same layout as the Windows GUID. */
+typedef struct vlsim_guid {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+} vlsim_guid;
+
+/* The board interface class {2CFB54E9-A1BB-4A3C-9252-CA9B7E95B2E5}. */
+#define VLSIM_BOARD_INTERFACE_GUID                                                \
+    {                                                                             \
+        0x2CFB54E9u, 0xA1BBu, 0x4A3Cu, { 0x92, 0x52, 0xCA, 0x9B, 0x7E, 0x95, 0xB2, 0xE5 } \
+    }
+
+/* ---- The system calls (what the simulation build of the library calls) ---- */
+
+VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t* length, const vlsim_guid* guid,
+                                                             const char* device_id, uint32_t flags);
+VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_guid* guid, const wchar_t* device_id,
+                                                       wchar_t* buffer, uint32_t length, uint32_t flags);
+VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t access, uint32_t share_mode, void* security,
+                                  uint32_t disposition, uint32_t flags, void* template_file);
+VLSIM_API int vlsim_CloseHandle(void* handle);
+VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in, uint32_t in_length, void* out,
+                                    uint32_t out_length, uint32_t* bytes_returned, void* overlapped);
+/* The calling thread's last error, as set by the calls above. */
+VLSIM_API uint32_t vlsim_GetLastError(void);
+
+/* ---- Boards ---- */
+
+typedef struct vlsim_version {
+    uint32_t major;
+    uint32_t minor;
+    uint32_t patch;
+    char text[32];
+} vlsim_version;
+
+typedef struct vlsim_board_config {
+    char serial[33];          /* up to 32 characters, zero-ended */
+    vlsim_version driver;     /* driver version the board reports */
+    vlsim_version firmware;   /* firmware version before any update */
+} vlsim_board_config;
+
+/* Removes every board, fault switch and record; counters restart at 0. No board remains. */
+VLSIM_API void vlsim_reset(void);
+
+/* Fills config with the defaults of the board vlsim_add_board would add next: serial
+ * "VLN-SIM-<id as 4 digits>", driver 2.4.1, firmware 1.3.0. */
+VLSIM_API void vlsim_default_board_config(vlsim_board_config* config);
+
+/*
+ * Adds a board (config null: defaults) and returns its id (0, 1, ... in
+ * order of arrival since the last reset). Its interface path is
+ * \\?\ROOT#VELNOR#<id as 4 digits>#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}.
+ */
+VLSIM_API int vlsim_add_board(const vlsim_board_config* config);
+
+/* Removes a board: it leaves the list and its open handles fail their requests with
+ * ERROR_DEVICE_NOT_CONNECTED. Returns 0, or -1 for an unknown id. */
+VLSIM_API int vlsim_remove_board(int id);
+
+/* Number of boards present. */
+VLSIM_API size_t vlsim_board_count(void);
+
+/* Copies the interface path of board id (zero-ended, truncated to size). Returns its length, or -1. */
+VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size);
+
+/* An armed trigger on board id fires (status becomes 2). Returns 0 or -1. */
+VLSIM_API int vlsim_fire_trigger(int id);
+
+/* Reads an AD9516 register of board id directly. Returns 0 or -1. */
+VLSIM_API int vlsim_read_register(int id, uint32_t address, uint8_t* value);
+
+/* ---- Watching ---- */
+
+typedef enum vlsim_call {
+    VLSIM_CALL_LIST_SIZE = 0,
+    VLSIM_CALL_LIST_FETCH = 1,
+    VLSIM_CALL_CREATE_FILE = 2,
+    VLSIM_CALL_CLOSE_HANDLE = 3,
+    VLSIM_CALL_DEVICE_IO_CONTROL = 4,
+    VLSIM_CALL_KIND_COUNT = 5
+} vlsim_call;
+
+/* Calls of one kind since the last reset (vlsim_GetLastError is not counted). */
+VLSIM_API uint64_t vlsim_call_count(vlsim_call kind);
+
+/* Handles opened by CreateFileW and not yet closed. */
+VLSIM_API size_t vlsim_open_handle_count(void);
+
+typedef struct vlsim_open_record {
+    wchar_t path[300];
+    uint32_t access;
+    uint32_t share_mode;
+    void* security;
+    uint32_t disposition;
+    uint32_t flags;
+    void* template_file;
+    void* result;
+} vlsim_open_record;
+
+/* The arguments of the last CreateFileW. Returns 0, or -1 when none since the reset. */
+VLSIM_API int vlsim_last_open(vlsim_open_record* record);
+
+#define VLSIM_LOGGED_INPUT_MAX 1032
+typedef struct vlsim_request_record {
+    void* handle;
+    uint32_t code;
+    uint32_t in_length;
+    uint8_t in[VLSIM_LOGGED_INPUT_MAX]; /* the first in_length bytes (at most 1032) */
+    int in_was_null;
+    uint32_t out_length;
+    uint32_t bytes_returned;
+    int succeeded;   /* the call's result */
+    uint32_t error;  /* last error when it failed */
+} vlsim_request_record;
+
+/* Number of DeviceIoControl requests logged since the last reset or clear. The log keeps
+ * the newest 65536; vlsim_call_count still counts every request. */
+VLSIM_API size_t vlsim_request_count(void);
+/* Copies request i (0 = oldest). Returns 0, or -1 when out of range. */
+VLSIM_API int vlsim_request_at(size_t i, vlsim_request_record* record);
+/* Copies the newest request. Returns 0, or -1 when none. */
+VLSIM_API int vlsim_last_request(vlsim_request_record* record);
+/* Empties the request log. */
+VLSIM_API void vlsim_clear_requests(void);
+
+/* ---- Fault switches ---- */
+
+/*
+ * The next call of that kind fails: list calls return value as their
+ * CONFIGRET; CreateFileW returns INVALID_HANDLE_VALUE, CloseHandle and
+ * DeviceIoControl return FALSE, each with value as the thread's last error.
+ * A failed close leaves the handle open.
+ */
+VLSIM_API void vlsim_fail_next(vlsim_call kind, uint32_t value);
+
+/* The n-th platform call from now (1 = the next), whatever its kind, fails as above. */
+VLSIM_API void vlsim_fail_call_at(uint64_t n, uint32_t value);
+
+/* The next CreateFileW returns a null handle (and opens nothing). */
+VLSIM_API void vlsim_next_open_returns_null(void);
+
+/* A board arrives between the next size query and the fetch that follows it. */
+VLSIM_API void vlsim_add_board_before_next_fetch(const vlsim_board_config* config);
+
+/*
+ * The next size query reports length and the next fetch copies these
+ * characters instead of the real list (empty pieces, a missing final NUL...).
+ */
+VLSIM_API void vlsim_set_next_list_raw(const wchar_t* chars, uint32_t length);
+
+/* Request fn (0-17) answers this status word with a zero payload, until cleared. */
+VLSIM_API void vlsim_set_request_status(uint32_t fn, int32_t status);
+/* Request fn is carried out and writes its payload, but answers this non-zero status. */
+VLSIM_API void vlsim_set_request_status_with_payload(uint32_t fn, int32_t status);
+/* Request fn writes only the first n reply bytes (0 included) and returns n, until cleared. */
+VLSIM_API void vlsim_set_request_reply_length(uint32_t fn, uint32_t n);
+/* Clears the request switches of fn. */
+VLSIM_API void vlsim_clear_request_faults(uint32_t fn);
+
+/* Clears every fault switch (boards and logs stay). */
+VLSIM_API void vlsim_clear_faults(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELNOR_SIM_H */

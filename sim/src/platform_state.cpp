@@ -1,0 +1,156 @@
+#include "platform_state.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace velnor::sim {
+namespace {
+
+thread_local std::uint32_t last_error = 0;
+
+vlbm_version to_model(const vlsim_version& version) {
+    vlbm_version out{};
+    out.major = version.major;
+    out.minor = version.minor;
+    out.patch = version.patch;
+    std::memcpy(out.text, version.text, sizeof out.text);
+    return out;
+}
+
+vlsim_version from_model(const vlbm_version& version) {
+    vlsim_version out{};
+    out.major = version.major;
+    out.minor = version.minor;
+    out.patch = version.patch;
+    std::memcpy(out.text, version.text, sizeof out.text);
+    return out;
+}
+
+vlbm_config to_model(const vlsim_board_config& config) {
+    vlbm_config out{};
+    const char* end = std::find(config.serial, config.serial + sizeof out.serial, '\0');
+    std::copy(config.serial, end, out.serial);
+    out.driver_version = to_model(config.driver);
+    out.firmware_version = to_model(config.firmware);
+    return out;
+}
+
+} // namespace
+
+Platform::Platform() {
+    // Large enough for every request the board serves, so requests allocate nothing.
+    system_buffer.reserve(VLBM_BLOCK_SIZE);
+    add_board(nullptr);
+}
+
+Platform& platform() {
+    // Never destroyed: static destructors elsewhere in the process may still close their
+    // handles after this module's statics would have gone.
+    alignas(Platform) static unsigned char storage[sizeof(Platform)];
+    static Platform* const instance = ::new (static_cast<void*>(storage)) Platform();
+    return *instance;
+}
+
+std::wstring board_path(int id) {
+    char text[96];
+    const int length = std::snprintf(
+        text, sizeof text, "\\\\?\\ROOT#VELNOR#%04d#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}", id);
+    std::wstring path;
+    path.reserve(static_cast<std::size_t>(length));
+    for (int i = 0; i < length; ++i) {
+        path.push_back(static_cast<wchar_t>(text[i]));
+    }
+    return path;
+}
+
+void default_config(int id, vlsim_board_config* config) {
+    vlbm_config model{};
+    vlbm_default_config(&model);
+    *config = vlsim_board_config{};
+    std::snprintf(config->serial, sizeof config->serial, "VLN-SIM-%04d", id);
+    config->driver = from_model(model.driver_version);
+    config->firmware = from_model(model.firmware_version);
+}
+
+void set_last_error(std::uint32_t error) {
+    last_error = error;
+}
+
+std::uintptr_t new_handle_value() {
+    static std::atomic<std::uintptr_t> next{0};
+    return (next.fetch_add(1, std::memory_order_relaxed) + 1) * 4;
+}
+
+void Platform::reset() {
+    boards.clear();
+    board_count = 0;
+    list_chars = 0;
+    board_by_path.clear();
+    handles.clear();
+    calls = {};
+    total_calls = 0;
+    last_open.reset();
+    requests.clear();
+    faults = Faults{};
+}
+
+int Platform::add_board(const vlsim_board_config* config) {
+    const int id = next_board_id();
+    vlsim_board_config defaults{};
+    if (config == nullptr) {
+        default_config(id, &defaults);
+        config = &defaults;
+    }
+    auto board = std::make_unique<Board>();
+    board->id = id;
+    board->path = board_path(id);
+    const vlbm_config model_config = to_model(*config);
+    vlbm_init(&board->model, &model_config);
+    list_chars += board->path.size() + 1;
+    board_by_path.emplace(board->path, id);
+    boards.push_back(std::move(board));
+    ++board_count;
+    return id;
+}
+
+int Platform::remove_board(int id) {
+    Board* board = find_board(id);
+    if (board == nullptr) {
+        return -1;
+    }
+    list_chars -= board->path.size() + 1;
+    board_by_path.erase(board->path);
+    boards[static_cast<std::size_t>(id)].reset();
+    --board_count;
+    return 0;
+}
+
+Board* Platform::find_board(int id) {
+    if (id < 0 || static_cast<std::size_t>(id) >= boards.size()) {
+        return nullptr;
+    }
+    return boards[static_cast<std::size_t>(id)].get();
+}
+
+std::optional<std::uint32_t> Platform::enter_call(vlsim_call kind) {
+    ++calls[static_cast<std::size_t>(kind)];
+    const std::uint64_t number = ++total_calls;
+    std::optional<std::uint32_t> fault;
+    if (auto it = faults.at_call.find(number); it != faults.at_call.end()) {
+        fault = it->second;
+        faults.at_call.erase(it);
+    }
+    if (auto& next = faults.next[static_cast<std::size_t>(kind)]; next) {
+        fault = *next;
+        next.reset();
+    }
+    return fault;
+}
+
+} // namespace velnor::sim
+
+extern "C" VLSIM_API uint32_t vlsim_GetLastError(void) {
+    return velnor::sim::last_error;
+}
