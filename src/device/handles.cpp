@@ -4,6 +4,7 @@
 #include "api/frame.h"
 #include "device/device.h"
 #include "device/discovery.h"
+#include "device/system_failure.h"
 
 #include <fmt/format.h>
 
@@ -20,11 +21,6 @@ DWORD combine(std::initializer_list<DWORD> set) {
         value |= member;
     }
     return value;
-}
-
-[[noreturn]] void raise_last_error(const char* message) {
-    const DWORD error = os::GetLastError();
-    throw std::system_error(static_cast<int>(error), std::system_category(), message);
 }
 
 std::unique_ptr<vl_device> allocate_record() {

@@ -1,6 +1,7 @@
 #include "device/transport.h"
 
 #include "api/error_category.h"
+#include "device/system_failure.h"
 
 #include <cassert>
 #include <cstring>
@@ -17,9 +18,7 @@ void device_ioctl(const vl_device& device, std::uint32_t fn, const void* input,
         os::DeviceIoControl(device.os_handle, control_code(fn), const_cast<void*>(input),
                             input_length, reply.data(), reply_length, &bytes_returned, nullptr);
     if (!ok) {
-        const DWORD error = os::GetLastError();
-        throw std::system_error(static_cast<int>(error), std::system_category(),
-                                "DeviceIoControl failed");
+        raise_last_error("DeviceIoControl failed");
     }
     std::int32_t status = 0;
     std::memcpy(&status, reply.data(), sizeof status);

@@ -9,29 +9,32 @@
 
 namespace {
 
-const velnor_log_context_t& log_context() {
-    static const velnor_log_context_t context{"Velnor"};
-    return context;
-}
+constexpr const char* logger_name = "Velnor";
 
 // Two threads failing first at once would both register "Velnor" and
-// spdlog would refuse the second; creation is therefore one step.
+// spdlog would refuse the second; creation is therefore one step, and the
+// log context is only ever built (or its failed build retried) under it.
 std::mutex& creation_mutex() {
     static std::mutex mutex;
     return mutex;
 }
 
+const velnor_log_context_t& log_context() {
+    static const velnor_log_context_t context{logger_name};
+    return context;
+}
+
 } // namespace
 
 std::shared_ptr<spdlog::logger> velnor_logger() {
-    const velnor_log_context_t& context = log_context();
-    if (auto logger = spdlog::get(context.name)) {
+    if (auto logger = spdlog::get(logger_name)) {
         return logger;
     }
     std::lock_guard<std::mutex> lock(creation_mutex());
-    if (auto logger = spdlog::get(context.name)) {
+    if (auto logger = spdlog::get(logger_name)) {
         return logger;
     }
+    const velnor_log_context_t& context = log_context();
     spdlog::drop(context.name);
     auto logger = spdlog::basic_logger_mt(context.name, context.log_path, true);
     const auto level = static_cast<spdlog::level::level_enum>(context.level);

@@ -7,6 +7,8 @@
 
 #include "platform/win_types.h"
 
+#include <string>
+
 namespace velnor::os {
 
 // Size in characters of the multi-string list of interfaces of a class.
@@ -30,5 +32,10 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_length, LPVO
 
 // The calling thread's last error value.
 DWORD GetLastError();
+
+// The system's text for an error value (FormatMessageA on Windows), with
+// trailing blanks, tabs and line breaks removed; "unknown error" when the
+// system has none.
+std::string error_text(DWORD error);
 
 } // namespace velnor::os

@@ -3,7 +3,8 @@
 
 #include <velnor_sim.h>
 
-#include <type_traits>
+#include <cstdint>
+#include <system_error>
 
 namespace velnor::os {
 
@@ -18,8 +19,13 @@ const vlsim_guid* as_sim(const GUID* guid) {
 
 CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
                                              DEVINSTID_A device_id, ULONG flags) {
-    return vlsim_CM_Get_Device_Interface_List_SizeA(reinterpret_cast<std::uint32_t*>(length),
-                                                    as_sim(interface_class), device_id, flags);
+    std::uint32_t size = length != nullptr ? *length : 0;
+    const CONFIGRET result = vlsim_CM_Get_Device_Interface_List_SizeA(
+        length != nullptr ? &size : nullptr, as_sim(interface_class), device_id, flags);
+    if (length != nullptr) {
+        *length = size;
+    }
+    return result;
 }
 
 CONFIGRET CM_Get_Device_Interface_ListW(LPGUID interface_class, DEVINSTID_W device_id,
@@ -39,12 +45,22 @@ BOOL CloseHandle(HANDLE handle) {
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_length, LPVOID out,
                      DWORD out_length, LPDWORD bytes_returned, LPOVERLAPPED overlapped) {
-    return vlsim_DeviceIoControl(device, code, in, in_length, out, out_length,
-                                 reinterpret_cast<std::uint32_t*>(bytes_returned), overlapped);
+    std::uint32_t returned = bytes_returned != nullptr ? *bytes_returned : 0;
+    const BOOL result =
+        vlsim_DeviceIoControl(device, code, in, in_length, out, out_length,
+                              bytes_returned != nullptr ? &returned : nullptr, overlapped);
+    if (bytes_returned != nullptr) {
+        *bytes_returned = returned;
+    }
+    return result;
 }
 
 DWORD GetLastError() {
     return vlsim_GetLastError();
+}
+
+std::string error_text(DWORD error) {
+    return std::system_category().message(static_cast<int>(error));
 }
 
 } // namespace velnor::os

@@ -1,6 +1,8 @@
 // The product's backend: the real Windows calls.
 #include "platform/os.h"
 
+#include <memory>
+
 namespace velnor::os {
 
 CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
@@ -30,6 +32,22 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_length, LPVO
 
 DWORD GetLastError() {
     return ::GetLastError();
+}
+
+// libstdc++'s system category drops the final full stop of the system's
+// text; the log quotes the system as it speaks.
+std::string error_text(DWORD error) {
+    char* buffer = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    const std::unique_ptr<char, HLOCAL (*)(HLOCAL)> owner(buffer, ::LocalFree);
+    std::string text(buffer != nullptr ? buffer : "", buffer != nullptr ? length : 0);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                             text.back() == '\n')) {
+        text.pop_back();
+    }
+    return text.empty() ? "unknown error" : text;
 }
 
 } // namespace velnor::os

@@ -13,6 +13,7 @@
 #include <windows.h>
 // windows.h must come first.
 #include <cfgmgr32.h>
+#include <winioctl.h>
 #else
 #include <cstdint>
 
