@@ -39,9 +39,42 @@ target_link_libraries(log_without_temp_dir PRIVATE velnor_testable)
 add_test(NAME log_without_temp_dir COMMAND log_without_temp_dir)
 set_tests_properties(log_without_temp_dir PROPERTIES LABELS "library;concurrency")
 
-# The public header compiles as C, against the shipped library.
+# The public header compiles as C. On Linux it links the shipped library; on
+# Windows the shipped DLL talks to real boards, so the virtual one is linked.
 add_executable(c_header_test c_header_test.c)
-target_link_libraries(c_header_test PRIVATE velnor)
+if(WIN32)
+  target_link_libraries(c_header_test PRIVATE velnor_testable)
+  set_target_properties(c_header_test PROPERTIES LINKER_LANGUAGE CXX)
+else()
+  target_link_libraries(c_header_test PRIVATE velnor)
+endif()
 set_target_properties(c_header_test PROPERTIES C_STANDARD 11)
 velnor_warnings_relaxed(c_header_test)
 add_test(NAME c_header_test COMMAND c_header_test)
+
+# On Windows: the product DLL itself, on the real system calls.
+if(WIN32 AND TARGET velnor_simulation)
+  add_executable(win32_smoke_test win32_smoke_test.cpp support/test_env.cpp support/test_main.cpp)
+  target_include_directories(win32_smoke_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(win32_smoke_test PRIVATE velnor velnor_logdeps GTest::gtest)
+  velnor_warnings_relaxed(win32_smoke_test)
+  add_test(NAME win32_smoke_test COMMAND win32_smoke_test --gtest_brief=1)
+endif()
+
+# The shipped library exports exactly the 22 functions.
+if(WIN32)
+  find_program(VELNOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
+  add_test(NAME export_table COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:velnor>
+           -DDEF=${PROJECT_SOURCE_DIR}/src/Velnor.def -DTOOL=${VELNOR_OBJDUMP} -DWINDOWS=ON
+           -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+else()
+  find_program(VELNOR_NM NAMES nm REQUIRED)
+  add_test(NAME export_table COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:velnor>
+           -DDEF=${PROJECT_SOURCE_DIR}/src/Velnor.def -DTOOL=${VELNOR_NM}
+           -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+endif()
+
+# GCC takes the replaced operator new/delete pair for a mismatch.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(allocation_test PRIVATE -Wno-mismatched-new-delete)
+endif()
