@@ -1,0 +1,37 @@
+// The end-to-end binary. Without arguments it runs every suite but the one
+// meant for Wine's own cfgmgr32.dll. Modes:
+//   --system-cfgmgr32  only the SystemConfigurationManager suite
+//   --bench [N]        time N requests per path (default 10000), no tests
+//   --log-child        the child process of the log tests
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "e2e_modes.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    bool system_cfgmgr32 = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--log-child") == 0) {
+            return e2e::run_log_child();
+        }
+        if (std::strcmp(argv[i], "--bench") == 0) {
+            std::size_t requests = i + 1 < argc ? std::strtoul(argv[i + 1], nullptr, 10) : 0;
+            return e2e::run_bench(requests > 0 ? requests : 10000);
+        }
+        if (std::strcmp(argv[i], "--system-cfgmgr32") == 0) {
+            system_cfgmgr32 = true;
+        }
+    }
+    std::string filter = GTEST_FLAG_GET(filter);
+    if (system_cfgmgr32) {
+        filter = "SystemConfigurationManager.*";
+    } else if (filter == "*") {
+        filter = "*-SystemConfigurationManager.*";
+    }
+    GTEST_FLAG_SET(filter, filter);
+    return RUN_ALL_TESTS();
+}
