@@ -1,0 +1,57 @@
+# Installs the build tree into a fresh prefix, then builds the consumer
+# project against it twice: with find_package(Velnor), and (when pkg-config
+# is there) by hand with the flags of velnor.pc. Both programs must run.
+#
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=...
+#       -DC_COMPILER=... -P run_consumer_test.cmake
+foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR C_COMPILER)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "failed (${result}): ${ARGN}\n${out}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(file include/velnor.h lib/cmake/Velnor/VelnorConfig.cmake)
+  if(NOT EXISTS ${prefix}/${file})
+    message(FATAL_ERROR "the install lacks ${file}")
+  endif()
+endforeach()
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/consumer)
+if(NOT run_output MATCHES "consumer: library 1\\.0\\.2, 2 board\\(s\\)")
+  message(FATAL_ERROR "unexpected output of the consumer: ${run_output}")
+endif()
+message(STATUS "find_package(Velnor): ${run_output}")
+
+find_program(PKG_CONFIG pkg-config)
+file(GLOB pc_files ${prefix}/lib*/pkgconfig/velnor.pc ${prefix}/lib/*/pkgconfig/velnor.pc)
+if(PKG_CONFIG AND pc_files)
+  list(GET pc_files 0 pc_file)
+  get_filename_component(pc_dir ${pc_file} DIRECTORY)
+  get_filename_component(lib_dir ${pc_dir} DIRECTORY)
+  set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+  run(${PKG_CONFIG} --cflags --libs velnor)
+  separate_arguments(flags UNIX_COMMAND "${run_output}")
+  # The pkg-config build uses the library alone; the program then sees the
+  # one board the virtual platform starts with.
+  run(${C_COMPILER} ${SOURCE_DIR}/main.c -o ${WORK_DIR}/consumer_pc ${flags}
+      -Wl,-rpath,${lib_dir})
+  run(${WORK_DIR}/consumer_pc)
+  if(NOT run_output MATCHES "consumer: library 1\\.0\\.2, [0-9]+ board\\(s\\)")
+    message(FATAL_ERROR "unexpected output of the pkg-config consumer: ${run_output}")
+  endif()
+  message(STATUS "pkg-config velnor: ${run_output}")
+endif()

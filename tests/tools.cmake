@@ -1,0 +1,35 @@
+# velnorctl, the examples and the installed package. The tool's tests run it
+# against the virtual board, so they need the virtual platform; the package
+# test installs into a temporary prefix and builds a consumer project there.
+if(VELNOR_BUILD_TOOLS)
+  if(NOT WIN32)
+    velnor_add_test(velnorctl_parts_test SOURCES velnorctl_parts_test.cpp LIBS velnorctl_core)
+
+    velnor_add_test(velnorctl_test SOURCES velnorctl_test.cpp)
+    target_compile_definitions(velnorctl_test PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
+    add_dependencies(velnorctl_test velnorctl)
+
+    add_test(NAME consumer_project
+      COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+              -DSOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR}/consumer
+              -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/consumer_project
+              -DGENERATOR=${CMAKE_GENERATOR} -DC_COMPILER=${CMAKE_C_COMPILER}
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/consumer/run_consumer_test.cmake)
+    set_tests_properties(consumer_project PROPERTIES TIMEOUT 300)
+
+    set(_demo_tmp ${CMAKE_CURRENT_BINARY_DIR}/demo_tmp)
+    file(MAKE_DIRECTORY ${_demo_tmp})
+    add_test(NAME demo_script COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/demo.sh ${PROJECT_BINARY_DIR})
+    set_tests_properties(demo_script PROPERTIES ENVIRONMENT "TMPDIR=${_demo_tmp}"
+      PASS_REGULAR_EXPRESSION "Try 123125000Hz or 123750000Hz.*firmware now 1\\.4\\.0")
+  endif()
+
+  if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
+    add_test(NAME example_list_and_clock COMMAND list_and_clock)
+    set_tests_properties(example_list_and_clock PROPERTIES
+      PASS_REGULAR_EXPRESSION "clock 125000000 Hz: set.*clock 123456789 Hz: refused")
+    add_test(NAME example_versions_and_clock COMMAND versions_and_clock)
+    set_tests_properties(example_versions_and_clock PROPERTIES
+      PASS_REGULAR_EXPRESSION "clock now 250000000 Hz.*800000000 Hz refused")
+  endif()
+endif()

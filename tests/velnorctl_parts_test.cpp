@@ -1,0 +1,190 @@
+// The parts of velnorctl that need no board: frequency text, the firmware
+// image format, and the parsing of typed values.
+#include "board_values.h"
+#include "errors.h"
+#include "firmware_image.h"
+#include "frequency_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using velnorctl::Exit;
+using velnorctl::ToolError;
+
+struct FrequencyCase {
+    const char* text;
+    std::optional<int64_t> hertz;
+};
+
+class FrequencyParsing : public ::testing::TestWithParam<FrequencyCase> {};
+
+TEST_P(FrequencyParsing, GivesWholeHertzOrNothing) {
+    EXPECT_EQ(velnorctl::parse_frequency(GetParam().text), GetParam().hertz) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FrequencyParsing,
+    ::testing::Values(FrequencyCase{"100000000", 100000000}, FrequencyCase{"100M", 100000000},
+                      FrequencyCase{"125MHz", 125000000}, FrequencyCase{"125mhz", 125000000},
+                      FrequencyCase{"9.375e6", 9375000}, FrequencyCase{"9.375M", 9375000},
+                      FrequencyCase{"1.1G", 1100000000}, FrequencyCase{"1.1 GHz", 1100000000},
+                      FrequencyCase{"100k", 100000}, FrequencyCase{"250e+6Hz", 250000000},
+                      FrequencyCase{"12.0", 12}, FrequencyCase{"0", 0},
+                      FrequencyCase{"-5M", -5000000}, FrequencyCase{"1500e-3k", 1500},
+                      FrequencyCase{"1500e-3", std::nullopt},
+                      FrequencyCase{"9223372036854775807", INT64_MAX},
+                      FrequencyCase{"12.5", std::nullopt}, FrequencyCase{"2.5e-3k", std::nullopt},
+                      FrequencyCase{"9223372036854775808", std::nullopt},
+                      FrequencyCase{"1e30", std::nullopt}, FrequencyCase{"", std::nullopt},
+                      FrequencyCase{"M", std::nullopt}, FrequencyCase{"1e", std::nullopt},
+                      FrequencyCase{"100MHzz", std::nullopt}, FrequencyCase{"fast", std::nullopt},
+                      FrequencyCase{"1.2.3", std::nullopt}));
+
+TEST(FrequencyFormatting, UsesTheLargestUnitWithExactDigits) {
+    EXPECT_EQ(velnorctl::format_frequency(125000000), "125 MHz");
+    EXPECT_EQ(velnorctl::format_frequency(9375000), "9.375 MHz");
+    EXPECT_EQ(velnorctl::format_frequency(123125000), "123.125 MHz");
+    EXPECT_EQ(velnorctl::format_frequency(1100000000), "1.1 GHz");
+    EXPECT_EQ(velnorctl::format_frequency(1500), "1.5 kHz");
+    EXPECT_EQ(velnorctl::format_frequency(500), "500 Hz");
+    EXPECT_EQ(velnorctl::format_frequency(0), "0 Hz");
+    EXPECT_EQ(velnorctl::format_frequency(-100), "-100 Hz");
+    EXPECT_EQ(velnorctl::format_frequency(1000000001), "1.000000001 GHz");
+}
+
+uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t offset) {
+    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
+           uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
+}
+
+std::vector<uint8_t> sample_payload() {
+    std::vector<uint8_t> payload(3000);
+    for (size_t i = 0; i < payload.size(); ++i) {
+        payload[i] = static_cast<uint8_t>(i * 13);
+    }
+    return payload;
+}
+
+TEST(FirmwareImage, CrcIsTheZlibCrc32) {
+    const char* check = "123456789";
+    EXPECT_EQ(velnorctl::crc32(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
+    EXPECT_EQ(velnorctl::crc32(nullptr, 0), 0u);
+}
+
+TEST(FirmwareImage, PackLaysOutTheBoardsHeader) {
+    const auto payload = sample_payload();
+    const auto image = velnorctl::pack_image(velnorctl::parse_image_version("1.4.2"), payload);
+    ASSERT_EQ(image.size(), 64 + payload.size());
+    EXPECT_EQ(std::memcmp(image.data(), "VLFW", 4), 0);
+    EXPECT_EQ(u32_at(image, 4), 1u);
+    EXPECT_EQ(u32_at(image, 8), 1u);
+    EXPECT_EQ(u32_at(image, 12), 4u);
+    EXPECT_EQ(u32_at(image, 16), 2u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[20])), "1.4.2");
+    for (size_t i = 20 + 5; i < 52; ++i) {
+        EXPECT_EQ(image[i], 0) << i;
+    }
+    EXPECT_EQ(u32_at(image, 52), payload.size());
+    EXPECT_EQ(u32_at(image, 56), velnorctl::crc32(payload.data(), payload.size()));
+    EXPECT_EQ(u32_at(image, 60), 0u);
+    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), image.begin() + 64));
+}
+
+TEST(FirmwareImage, CheckReadsBackWhatPackWrote) {
+    velnorctl::ImageVersion version = velnorctl::parse_image_version("2.0.7");
+    version.text = std::string(32, 'x'); // the whole field, no terminator
+    const auto info = velnorctl::check_image(velnorctl::pack_image(version, sample_payload()));
+    EXPECT_EQ(info.version.major, 2u);
+    EXPECT_EQ(info.version.patch, 7u);
+    EXPECT_EQ(info.version.text, std::string(32, 'x'));
+    EXPECT_EQ(info.payload_length, 3000u);
+}
+
+TEST(FirmwareImage, EmptyPayloadIsAValidImage) {
+    const auto image = velnorctl::pack_image(velnorctl::parse_image_version("1.0.0"), {});
+    EXPECT_EQ(velnorctl::check_image(image).payload_length, 0u);
+}
+
+struct Corruption {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> apply;
+    const char* complaint;
+};
+
+TEST(FirmwareImage, CheckNamesWhatIsWrongWithACorruptedImage) {
+    const std::vector<Corruption> corruptions = {
+        {"truncated header", [](auto& b) { b.resize(63); }, "shorter than the 64-byte header"},
+        {"magic", [](auto& b) { b[0] = 'X'; }, "no VLFW magic"},
+        {"header version", [](auto& b) { b[4] = 2; }, "header version 2"},
+        {"length field", [](auto& b) { b[52] ^= 1; }, "the file holds 3000"},
+        {"truncated payload", [](auto& b) { b.pop_back(); }, "the file holds 2999"},
+        {"extra byte", [](auto& b) { b.push_back(0); }, "the file holds 3001"},
+        {"reserved word", [](auto& b) { b[63] = 1; }, "reserved header word"},
+        {"payload byte", [](auto& b) { b[64 + 1500] ^= 0x80; }, "does not match the header's"},
+        {"crc field", [](auto& b) { b[56] ^= 1; }, "does not match the header's"},
+    };
+    for (const auto& corruption : corruptions) {
+        SCOPED_TRACE(corruption.name);
+        auto image =
+            velnorctl::pack_image(velnorctl::parse_image_version("1.4.0"), sample_payload());
+        corruption.apply(image);
+        try {
+            velnorctl::check_image(image);
+            ADD_FAILURE() << "accepted";
+        } catch (const ToolError& error) {
+            EXPECT_EQ(error.exit(), Exit::file);
+            EXPECT_NE(std::string(error.what()).find(corruption.complaint), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
+TEST(FirmwareImage, VersionMustBeThreeNumbers) {
+    for (const char* text :
+         {"1.4", "1.4.x", "a.b.c", "1..0", "", "1.4.0.1", "-1.0.0", "99999999999.0.0"}) {
+        SCOPED_TRACE(text);
+        EXPECT_THROW(velnorctl::parse_image_version(text), ToolError);
+    }
+    EXPECT_EQ(velnorctl::parse_image_version("10.20.30").minor, 20u);
+}
+
+TEST(FirmwareImage, VersionTextLongerThanTheFieldIsRefused) {
+    velnorctl::ImageVersion version = velnorctl::parse_image_version("1.0.0");
+    version.text = std::string(33, 'x');
+    EXPECT_THROW(velnorctl::pack_image(version, {}), ToolError);
+}
+
+TEST(TypedValues, NamesAndNumbersBothWork) {
+    EXPECT_EQ(velnorctl::parse_value("blink", velnorctl::led_names(), "led"), 2u);
+    EXPECT_EQ(velnorctl::parse_value("7", velnorctl::led_names(), "led"), 7u);
+    EXPECT_EQ(velnorctl::parse_value("0x10", velnorctl::led_names(), "led"), 16u);
+    EXPECT_EQ(velnorctl::parse_value("arm", velnorctl::trigger_command_names(), "status"), 1u);
+    EXPECT_EQ(velnorctl::name_of(2, velnorctl::trigger_status_names()), "triggered");
+    EXPECT_EQ(velnorctl::name_of(9, velnorctl::led_names()), "9");
+    try {
+        velnorctl::parse_value("bright", velnorctl::led_names(), "led");
+        ADD_FAILURE() << "accepted";
+    } catch (const ToolError& error) {
+        EXPECT_EQ(error.exit(), Exit::usage);
+        EXPECT_STREQ(error.what(), "led 'bright' is not one of off, on, blink or a number");
+    }
+}
+
+TEST(TypedValues, NumbersAreBoundedDecimalOrHex) {
+    EXPECT_EQ(velnorctl::parse_number("0x232", 0xFFFF, "address"), 0x232u);
+    EXPECT_EQ(velnorctl::parse_number("0XfF", 0xFF, "value"), 0xFFu);
+    EXPECT_EQ(velnorctl::parse_number("4294967295", 0xFFFFFFFFu, "value"), 0xFFFFFFFFu);
+    for (const char* text : {"", "0x", "-1", "12a", "0x100", "256", " 1"}) {
+        SCOPED_TRACE(text);
+        EXPECT_THROW(velnorctl::parse_number(text, 0xFF, "value"), ToolError);
+    }
+}
+
+} // namespace

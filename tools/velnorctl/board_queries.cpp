@@ -1,0 +1,73 @@
+#include "board_queries.h"
+
+#include "errors.h"
+
+namespace velnorctl {
+
+std::string version_text(const vl_version& version) {
+    size_t length = 0;
+    while (length < sizeof version.text && version.text[length] != '\0') {
+        ++length;
+    }
+    if (length > 0) {
+        return std::string(version.text, length);
+    }
+    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+           std::to_string(version.patch);
+}
+
+std::string read_serial(vl_device* board) {
+    char buffer[33] = {};
+    VLCTL_CALL(vl_device_get_serial, board, buffer, 32);
+    return buffer;
+}
+
+vl_version read_driver_version(vl_device* board) {
+    vl_version version{};
+    VLCTL_CALL(vl_device_get_driver_version, board, &version);
+    return version;
+}
+
+vl_version read_firmware_version(vl_device* board) {
+    vl_version version{};
+    VLCTL_CALL(vl_device_get_firmware_version, board, &version);
+    return version;
+}
+
+vl_version read_library_version() {
+    vl_version version{};
+    VLCTL_CALL(vl_get_library_version, &version);
+    return version;
+}
+
+uint32_t read_led(vl_device* board) {
+    uint32_t value = 0;
+    VLCTL_CALL(vl_device_get_id_led_state, board, &value);
+    return value;
+}
+
+uint32_t read_trigger_polarity(vl_device* board) {
+    uint32_t value = 0;
+    VLCTL_CALL(vl_device_get_trigger_polarity, board, &value);
+    return value;
+}
+
+uint32_t read_trigger_status(vl_device* board) {
+    uint32_t value = 0;
+    VLCTL_CALL(vl_device_get_trigger_status, board, &value);
+    return value;
+}
+
+vl_clock read_clock(vl_device* board) {
+    vl_clock clock{};
+    VLCTL_CALL(vl_device_get_clock, board, &clock);
+    return clock;
+}
+
+uint8_t read_register(vl_device* board, uint32_t address) {
+    uint8_t value = 0;
+    VLCTL_CALL(vl_device_ad9516_reg_read, board, address, &value);
+    return value;
+}
+
+} // namespace velnorctl

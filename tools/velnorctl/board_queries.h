@@ -1,0 +1,25 @@
+// Reading a board's properties through the library, as values the commands
+// print. Every function throws LibraryFailure when its call fails.
+#pragma once
+
+#include <velnor.h>
+
+#include <cstdint>
+#include <string>
+
+namespace velnorctl {
+
+// The version's text, or "major.minor.patch" when the board left it empty.
+std::string version_text(const vl_version& version);
+
+std::string read_serial(vl_device* board);
+vl_version read_driver_version(vl_device* board);
+vl_version read_firmware_version(vl_device* board);
+vl_version read_library_version();
+uint32_t read_led(vl_device* board);
+uint32_t read_trigger_polarity(vl_device* board);
+uint32_t read_trigger_status(vl_device* board);
+vl_clock read_clock(vl_device* board);
+uint8_t read_register(vl_device* board, uint32_t address);
+
+} // namespace velnorctl

@@ -1,0 +1,25 @@
+// The board commands, registered on a CLI11 app. A command's callback only
+// records what to run; the caller runs it after the whole line is parsed, so
+// global options (--board, --boards) are in effect first.
+#pragma once
+
+#include "session.h"
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace velnorctl {
+
+using Action = std::function<void()>;
+
+void add_list_commands(CLI::App& app, Session& session, Action& chosen); // list, info
+void add_setting_commands(CLI::App& app, Session& session,
+                          Action& chosen); // led, trigger, clock, reg
+void add_firmware_commands(CLI::App& app, Session& session,
+                           Action& chosen); // firmware pack/check/update
+
+// Every command above; what the shell offers.
+void add_board_commands(CLI::App& app, Session& session, Action& chosen);
+
+} // namespace velnorctl

@@ -1,0 +1,100 @@
+#include "board_queries.h"
+#include "board_values.h"
+#include "commands.h"
+#include "errors.h"
+#include "output.h"
+
+#include <iostream>
+#include <memory>
+
+namespace velnorctl {
+
+namespace {
+
+void list_boards(bool json) {
+    size_t count = 0;
+    VLCTL_CALL(vl_get_device_count, &count);
+    std::vector<std::vector<std::string>> rows = {{"INDEX", "SERIAL", "FIRMWARE", "DRIVER"}};
+    std::string entries;
+    for (size_t index = 0; index < count; ++index) {
+        const BoardHandle board = open_board(index);
+        const std::string serial = read_serial(board.get());
+        const vl_version firmware = read_firmware_version(board.get());
+        const vl_version driver = read_driver_version(board.get());
+        rows.push_back(
+            {std::to_string(index), serial, version_text(firmware), version_text(driver)});
+        entries += (index == 0 ? "" : ",") + std::string("{\"index\":") + std::to_string(index) +
+                   ",\"serial\":" + json_string(serial) +
+                   ",\"firmware\":" + json_version(firmware) +
+                   ",\"driver\":" + json_version(driver) + "}";
+    }
+    if (json) {
+        std::cout << "{\"boards\":[" << entries << "]}\n";
+    } else if (count == 0) {
+        std::cout << "no boards\n";
+    } else {
+        print_table(std::cout, rows);
+    }
+}
+
+void show_info(Session& session, bool json) {
+    vl_device* board = session.board();
+    const std::string serial = read_serial(board);
+    const vl_version driver = read_driver_version(board);
+    const vl_version firmware = read_firmware_version(board);
+    const vl_version library = read_library_version();
+    const uint32_t led = read_led(board);
+    const uint32_t polarity = read_trigger_polarity(board);
+    const uint32_t status = read_trigger_status(board);
+    const vl_clock clock = read_clock(board);
+    if (json) {
+        std::cout << "{\"index\":" << session.board_index() << ",\"serial\":" << json_string(serial)
+                  << ",\"driver\":" << json_version(driver)
+                  << ",\"firmware\":" << json_version(firmware)
+                  << ",\"library\":" << json_version(library) << ",\"led\":" << led
+                  << ",\"led_name\":" << json_string(name_of(led, led_names()))
+                  << ",\"trigger_polarity\":" << polarity << ",\"trigger_polarity_name\":"
+                  << json_string(name_of(polarity, polarity_names()))
+                  << ",\"trigger_status\":" << status << ",\"trigger_status_name\":"
+                  << json_string(name_of(status, trigger_status_names()))
+                  << ",\"clock\":{\"mode\":" << clock.mode
+                  << ",\"mode_name\":" << json_string(name_of(clock.mode, clock_mode_names()))
+                  << ",\"frequency_hz\":" << clock.frequency_hz << "}}\n";
+        return;
+    }
+    print_table(std::cout, {{"board", std::to_string(session.board_index())},
+                            {"serial", serial},
+                            {"driver", version_text(driver)},
+                            {"firmware", version_text(firmware)},
+                            {"library", version_text(library)},
+                            {"led", name_of(led, led_names())},
+                            {"trigger", name_of(polarity, polarity_names()) + ", " +
+                                            name_of(status, trigger_status_names())},
+                            {"clock", describe_clock(clock)}});
+}
+
+} // namespace
+
+void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
+    auto list_json = std::make_shared<bool>(false);
+    CLI::App* list = app.add_subcommand(
+        "list", "List every board: index, serial number, firmware and driver versions");
+    list->add_flag("--json", *list_json, "Print one JSON object instead of the table");
+    list->callback([list_json, &chosen] { chosen = [list_json] { list_boards(*list_json); }; });
+
+    auto info_json = std::make_shared<bool>(false);
+    CLI::App* info = app.add_subcommand(
+        "info", "Show the selected board: versions, serial, LED, trigger and clock");
+    info->add_flag("--json", *info_json, "Print one JSON object instead of the table");
+    info->callback([info_json, &session, &chosen] {
+        chosen = [info_json, &session] { show_info(session, *info_json); };
+    });
+}
+
+void add_board_commands(CLI::App& app, Session& session, Action& chosen) {
+    add_list_commands(app, session, chosen);
+    add_setting_commands(app, session, chosen);
+    add_firmware_commands(app, session, chosen);
+}
+
+} // namespace velnorctl

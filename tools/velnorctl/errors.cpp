@@ -1,0 +1,57 @@
+#include "errors.h"
+
+#include "result_names.h"
+#include "velnor_log.h"
+
+#include <exception>
+#include <iostream>
+
+namespace velnorctl {
+
+namespace {
+
+std::string describe(const std::string& function, vl_rc rc) {
+    return function + " failed: " + rc_name(rc) + " (" + std::to_string(rc) + ")";
+}
+
+} // namespace
+
+LibraryFailure::LibraryFailure(std::string function, vl_rc rc, std::string log_line)
+    : std::runtime_error(describe(function, rc)), function_(std::move(function)), rc_(rc),
+      log_line_(std::move(log_line)) {}
+
+void check(const char* function, vl_rc rc) {
+    if (rc != VL_RC_SUCCESS) {
+        // Read at once: a later failing call (the update's reset, say) adds its own line.
+        throw LibraryFailure(function, rc, last_log_line_of(function));
+    }
+}
+
+Exit report_current_failure() noexcept {
+    try {
+        throw;
+    } catch (const LibraryFailure& failure) {
+        std::cerr << "velnorctl: " << failure.what() << '\n';
+        if (failure.log_line().empty()) {
+            std::cerr << "Velnor.log: (no line from " << failure.function() << ")\n";
+        } else {
+            std::cerr << "Velnor.log: " << failure.log_line() << '\n';
+        }
+        const bool board_missing =
+            failure.function() == "vl_device_open" && failure.rc() == VL_RC_INVALID_DEVICE;
+        return board_missing ? Exit::no_board : Exit::library;
+    } catch (const ReportedFailure& reported) {
+        return reported.exit();
+    } catch (const ToolError& error) {
+        std::cerr << "velnorctl: " << error.what() << '\n';
+        return error.exit();
+    } catch (const std::exception& error) {
+        std::cerr << "velnorctl: " << error.what() << '\n';
+        return Exit::library;
+    } catch (...) {
+        std::cerr << "velnorctl: unexpected failure\n";
+        return Exit::library;
+    }
+}
+
+} // namespace velnorctl

@@ -1,0 +1,33 @@
+#include "files.h"
+
+#include "errors.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace velnorctl {
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw ToolError(Exit::file, "cannot open '" + path + "' for reading");
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        throw ToolError(Exit::file, "cannot read '" + path + "'");
+    }
+    return bytes;
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        throw ToolError(Exit::file, "cannot write '" + path + "'");
+    }
+}
+
+} // namespace velnorctl

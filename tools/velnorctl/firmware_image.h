@@ -1,0 +1,49 @@
+// The board's firmware image: a 64-byte "VLFW" header, then the payload.
+//
+//   offset  size  field
+//   0       4     magic "VLFW"
+//   4       4     header version, 1
+//   8       12    major, minor, patch
+//   20      32    version text, zero-filled (no terminator when 32 long)
+//   52      4     payload length in bytes
+//   56      4     CRC-32 of the payload (the zlib polynomial)
+//   60      4     zero
+// Every number is a little-endian 32-bit value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velnorctl {
+
+constexpr size_t kImageHeaderSize = 64;
+
+struct ImageVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t patch = 0;
+    std::string text; // at most 32 characters
+};
+
+struct ImageInfo {
+    ImageVersion version;
+    uint32_t payload_length = 0;
+    uint32_t payload_crc32 = 0;
+};
+
+uint32_t crc32(const uint8_t* data, size_t length) noexcept;
+
+// "1.4.0" -> {1, 4, 0}; throws ToolError (usage) for anything else.
+ImageVersion parse_image_version(const std::string& text);
+
+// Header and payload as one image. Throws ToolError (usage) for a version
+// text longer than 32 characters or a payload too large for the header.
+std::vector<uint8_t> pack_image(const ImageVersion& version, const std::vector<uint8_t>& payload);
+
+// Checks an image and reads its header; throws ToolError (file) naming the
+// first thing that is wrong (size, magic, header version, length, CRC).
+ImageInfo check_image(const std::vector<uint8_t>& image);
+
+} // namespace velnorctl

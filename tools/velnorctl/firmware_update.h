@@ -1,0 +1,30 @@
+// Sending a firmware image to a board: start, wait for the erase, send the
+// blocks, complete, wait for the verification, read the new version back.
+// Any failure after the start resets the board's update before it is reported.
+#pragma once
+
+#include "firmware_image.h"
+
+#include <velnor.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+namespace velnorctl {
+
+struct UpdateOptions {
+    std::chrono::milliseconds timeout{30000}; // for the erase and for the verification
+    std::chrono::milliseconds poll_interval{50};
+    bool verify = false;   // compare the version the board reports with the image's
+    bool terminal = false; // draw a progress bar instead of plain lines
+};
+
+// Returns the firmware version the board reports after the update. Throws
+// LibraryFailure or ToolError (update); ReportedFailure when the failure was
+// already printed together with the reset that followed it.
+vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
+                           const ImageInfo& info, const UpdateOptions& options, std::ostream& out);
+
+} // namespace velnorctl
