@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Runs the real Velnor.dll end to end against the kernel-mode virtual board
+# driver under Wine, in a Wine prefix made for this run and removed after it.
+#
+#   scripts/run-e2e-wine.sh [BUILD_DIR]      (default: build/mingw)
+#
+# Builds what is missing (the mingw configuration with the driver), installs
+# the driver with two boards, then in one Wine session runs the end-to-end
+# tests on the harness's cfgmgr32.dll, the check on Wine's own cfgmgr32.dll,
+# and the request-time benchmark. Exit status: 0 when every run passed.
+#
+# Environment: VELNOR_E2E_BENCH_REQUESTS (default 2000; 0 skips the benchmark),
+# VELNOR_E2E_RUN_TIMEOUT (seconds per Wine run, default 120), VELNOR_E2E_KEEP=1
+# keeps the prefix for inspection, WINE and WINESERVER.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(realpath -m "${1:-$root/build/mingw}")
+bench_requests=${VELNOR_E2E_BENCH_REQUESTS:-2000}
+run_timeout=${VELNOR_E2E_RUN_TIMEOUT:-120}
+wine=${WINE:-wine}
+wineserver=${WINESERVER:-wineserver}
+export WINEDEBUG=-all
+unset WINEDLLOVERRIDES
+
+say() { printf 'run-e2e-wine: %s\n' "$*"; }
+
+files_env=$build/tests/e2e/e2e_files.env
+targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_board_driver)
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  say "configuring $build"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DVELNOR_BUILD_DRIVER=ON >/dev/null
+fi
+if [[ ! -f $files_env ]]; then
+  say "no end-to-end targets in $build (configure it with VELNOR_BUILD_DRIVER=ON)" >&2
+  exit 2
+fi
+# shellcheck source=/dev/null
+source "$files_env"
+for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$DRIVER_SYS" "$DRIVER_REG"; do
+  if [[ ! -f $f ]]; then
+    say "building ${targets[*]}"
+    cmake --build "$build" -j2 --target "${targets[@]}"
+    break
+  fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velnor-e2e.XXXXXX")
+export WINEPREFIX=$work/prefix
+# shellcheck disable=SC2317  # called through the trap
+cleanup() {
+  "$wineserver" -k >/dev/null 2>&1 || true
+  "$wineserver" -w >/dev/null 2>&1 || true
+  if [[ ${VELNOR_E2E_KEEP:-0} == 1 ]]; then
+    say "prefix kept in $WINEPREFIX"
+  else
+    rm -rf "$work"
+  fi
+}
+trap cleanup EXIT
+
+started=$SECONDS
+say "making a Wine prefix in $WINEPREFIX"
+# No Mono or Gecko: the prefix needs neither, and their installers would prompt.
+WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
+
+say "installing velnor_board.sys with two boards"
+drive_c=$WINEPREFIX/drive_c
+cp "$DRIVER_SYS" "$drive_c/windows/system32/drivers/velnor_board.sys"
+mkdir -p "$drive_c/velnor-e2e/harness" "$drive_c/velnor-e2e/system"
+cp "$DRIVER_REG" "$drive_c/velnor-e2e/velnor_board.reg"
+"$wine" regedit /S 'C:\velnor-e2e\velnor_board.reg' >/dev/null 2>&1
+# services.exe reads its service list only when a session starts.
+"$wineserver" -k
+"$wineserver" -w
+
+# Two application folders: only the first holds the harness's cfgmgr32.dll.
+cp "$E2E_EXE" "$VELNOR_DLL" "$CFGMGR32_DLL" "$drive_c/velnor-e2e/harness/"
+cp "$E2E_EXE" "$VELNOR_DLL" "$drive_c/velnor-e2e/system/"
+exe=$(basename "$E2E_EXE")
+
+# One session for every run: the driver lives only as long as the session.
+"$wineserver" -p
+"$wine" cmd /c exit >/dev/null 2>&1
+
+status=0
+run() {
+  local log=$1
+  shift
+  set +e
+  # The Windows runtime writes CR LF to the console.
+  timeout -k 10 "$run_timeout" "$@" 2>&1 | tr -d '\r' | tee "$work/$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  if ((rc != 0)); then
+    status=1
+  fi
+  return 0
+}
+
+say "end-to-end tests on the harness's cfgmgr32.dll"
+run harness.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\harness\\$exe"
+say "discovery on Wine's own cfgmgr32.dll"
+run system.txt "$wine" "C:\\velnor-e2e\\system\\$exe" --system-cfgmgr32
+if ((bench_requests > 0)); then
+  say "request time"
+  run bench.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\harness\\$exe" \
+    --bench "$bench_requests"
+fi
+
+summary() {
+  local name=$1 file=$2 line
+  line=$(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ tests?\.' "$file" | tr '\n' ' ' || true)
+  printf '  %-24s %s\n' "$name" "${line:-no gtest result (crashed?)}"
+  grep -E '^\[  FAILED  \] [A-Za-z0-9_]+\.[A-Za-z0-9_]+$' "$file" | sed 's/^/    /' || true
+}
+say "summary ($((SECONDS - started)) s)"
+summary "harness cfgmgr32.dll" "$work/harness.txt"
+summary "Wine's cfgmgr32.dll" "$work/system.txt"
+if ((bench_requests > 0)); then
+  grep '^bench:' "$work/bench.txt" | sed 's/^/  /' || true
+fi
+if ((status == 0)); then
+  say "PASSED"
+else
+  say "FAILED"
+fi
+exit $status

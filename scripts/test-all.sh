@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Every test on a fresh machine: installs what is missing, then builds and
+# runs the host suites, the same suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the concurrency suites under ThreadSanitizer,
+# the Windows build (export table, the suites under Wine, the real DLL end to
+# end against the virtual board driver) and the fuzzers for a bounded time.
+# Ends with one line: "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh || exit 1
+
+jobs=$(nproc)
+passed=0
+failed=0
+failed_stages=()
+log_dir=$(mktemp -d)
+
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local stage=$1 dir=$2
+  shift 2
+  local out="$log_dir/$stage.log"
+  echo "== $stage: ctest $*"
+  (cd "$dir" && ctest --output-on-failure --timeout 900 "$@") 2>&1 | tee "$out"
+  local line
+  line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$out" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    failed_stages+=("$stage (no test ran)")
+    return
+  fi
+  local total bad
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  if [ "$bad" -ne 0 ]; then failed_stages+=("$stage"); fi
+}
+
+build() {
+  local stage=$1 preset=$2
+  shift 2
+  echo "== $stage: build"
+  if ! { cmake --preset "$preset" "$@" >/dev/null && cmake --build "build/$preset" -j "$jobs"; }; then
+    failed=$((failed + 1))
+    failed_stages+=("$stage (build)")
+    return 1
+  fi
+}
+
+start=$(date +%s)
+
+build host host-debug && run_ctest host build/host-debug
+
+build asan host-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_ctest asan build/host-asan -LE slow
+
+build tsan host-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  run_ctest tsan build/host-tsan -L concurrency
+
+export WINEPREFIX="$log_dir/wineprefix" WINEDEBUG=-all
+if build windows mingw; then
+  wine wineboot -i >/dev/null 2>&1
+  wineserver -w
+  run_ctest windows build/mingw
+  wineserver -k 2>/dev/null || true
+fi
+
+echo
+echo "== summary ($(( $(date +%s) - start )) s)"
+for stage in "${failed_stages[@]}"; do echo "failed: $stage"; done
+rm -rf "$log_dir"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
