@@ -114,9 +114,11 @@ void expect_library_failure(const Outcome& run, const std::string& first_line,
 TEST_F(Velnorctl, ListPrintsOneRowPerBoard) {
     const Outcome result = run("--boards 2 list");
     EXPECT_EQ(result.exit, 0);
-    EXPECT_EQ(result.out, "INDEX  SERIAL        FIRMWARE  DRIVER\n"
-                          "0      VLN-SIM-0000  1.3.0     2.4.1\n"
-                          "1      VLN-SIM-0001  1.3.0     2.4.1\n");
+    EXPECT_EQ(result.out, "INDEX  SERIAL        FIRMWARE  DRIVER  INTERFACE PATH\n"
+                          "0      VLN-SIM-0000  1.3.0     2.4.1   "
+                          "\\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}\n"
+                          "1      VLN-SIM-0001  1.3.0     2.4.1   "
+                          "\\\\?\\ROOT#VELNOR#0001#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -131,6 +133,8 @@ TEST_F(Velnorctl, ListJsonIsAValidDocumentWithEveryBoard) {
         EXPECT_EQ(doc["boards"][i]["firmware"]["text"].string, "1.3.0");
         EXPECT_EQ(doc["boards"][i]["firmware"]["minor"].number, 3);
         EXPECT_EQ(doc["boards"][i]["driver"]["text"].string, "2.4.1");
+        EXPECT_EQ(doc["boards"][i]["path"].string, "\\\\?\\ROOT#VELNOR#000" + std::to_string(i) +
+                                                       "#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}");
     }
 }
 

@@ -2,6 +2,7 @@
 #include "board_values.h"
 #include "commands.h"
 #include "errors.h"
+#include "interface_paths.h"
 #include "output.h"
 
 #include <iostream>
@@ -14,19 +15,25 @@ namespace {
 void list_boards(bool json) {
     size_t count = 0;
     VLCTL_CALL(vl_get_device_count, &count);
-    std::vector<std::vector<std::string>> rows = {{"INDEX", "SERIAL", "FIRMWARE", "DRIVER"}};
+    // Listed by the tool itself; a board that comes or goes in between leaves the path blank.
+    std::vector<std::string> paths = board_interface_paths();
+    if (paths.size() != count) {
+        paths.assign(count, "");
+    }
+    std::vector<std::vector<std::string>> rows = {
+        {"INDEX", "SERIAL", "FIRMWARE", "DRIVER", "INTERFACE PATH"}};
     std::string entries;
     for (size_t index = 0; index < count; ++index) {
         const BoardHandle board = open_board(index);
         const std::string serial = read_serial(board.get());
         const vl_version firmware = read_firmware_version(board.get());
         const vl_version driver = read_driver_version(board.get());
-        rows.push_back(
-            {std::to_string(index), serial, version_text(firmware), version_text(driver)});
-        entries += (index == 0 ? "" : ",") + std::string("{\"index\":") + std::to_string(index) +
-                   ",\"serial\":" + json_string(serial) +
-                   ",\"firmware\":" + json_version(firmware) +
-                   ",\"driver\":" + json_version(driver) + "}";
+        rows.push_back({std::to_string(index), serial, version_text(firmware), version_text(driver),
+                        paths[index]});
+        entries +=
+            (index == 0 ? "" : ",") + std::string("{\"index\":") + std::to_string(index) +
+            ",\"serial\":" + json_string(serial) + ",\"firmware\":" + json_version(firmware) +
+            ",\"driver\":" + json_version(driver) + ",\"path\":" + json_string(paths[index]) + "}";
     }
     if (json) {
         std::cout << "{\"boards\":[" << entries << "]}\n";
@@ -78,7 +85,8 @@ void show_info(Session& session, bool json) {
 void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
     auto list_json = std::make_shared<bool>(false);
     CLI::App* list = app.add_subcommand(
-        "list", "List every board: index, serial number, firmware and driver versions");
+        "list", "List every board: index, serial number, firmware and driver versions, "
+                "interface path");
     list->add_flag("--json", *list_json, "Print one JSON object instead of the table");
     list->callback([list_json, &chosen] { chosen = [list_json] { list_boards(*list_json); }; });
 
