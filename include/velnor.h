@@ -10,7 +10,10 @@
  *   code on failure. Codes -2 and -7 to -11 are status words of the board's
  *   driver, passed through unchanged; the driver may report any 32-bit value,
  *   so a caller can also see values outside the table below (even positive
- *   ones). Outputs are written only after success.
+ *   ones). Any function may also return VL_RC_NO_MEMORY when memory runs out
+ *   (even while it reports another failure), and VL_RC_INTERNAL_ERROR for an
+ *   unexpected internal fault; no exception ever leaves the library.
+ *   Outputs are written only after success.
  *
  * Log file
  *   Each failed call writes one line, naming the function, to "Velnor.log" in
@@ -74,6 +77,44 @@ enum vl_rc_code {
     VL_RC_INVALID_FREQUENCY =
         -13 /**< "invalid_frequency": the AD9516 cannot produce the frequency */
 };
+
+/**
+ * The name of a result code: "success", "invalid_frequency", ...; the name
+ * "invalid_rc" for any value outside the table. Inline, so the DLL keeps its
+ * 22 exports; the library's error messages use this same table.
+ */
+static inline const char* vl_rc_name(vl_rc code) {
+    switch (code) {
+    case VL_RC_SUCCESS:
+        return "success";
+    case VL_RC_INTERNAL_ERROR:
+        return "internal_error";
+    case VL_RC_AD9516_COMMUNICATION_ERROR:
+        return "ad9516_communication_error";
+    case VL_RC_INVALID_DEVICE:
+        return "invalid_device";
+    case VL_RC_NULL_PARAMETER:
+        return "null_parameter";
+    case VL_RC_FAILED:
+        return "failed";
+    case VL_RC_NO_MEMORY:
+        return "no_memory";
+    case VL_RC_INVALID_DEVICE_TYPE:
+        return "invalid_device_type";
+    case VL_RC_UPDATE_INVALID_STATUS:
+        return "update_invalid_status";
+    case VL_RC_INVALID_DATA:
+        return "invalid_data";
+    case VL_RC_TIMEOUT:
+        return "timeout";
+    case VL_RC_PLL_NOT_LOCKED:
+        return "pll_not_locked";
+    case VL_RC_INVALID_FREQUENCY:
+        return "invalid_frequency";
+    default:
+        return "invalid_rc";
+    }
+}
 
 /** Opaque handle of an open board. */
 typedef struct vl_device vl_device;

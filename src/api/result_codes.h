@@ -1,5 +1,5 @@
-// The names of the library's result codes: the one table that the error
-// category, the tools and the documentation read.
+// The library's result codes. Their names live in velnor.h (vl_rc_name), the
+// one table that the error category, the tools and the documentation read.
 #pragma once
 
 #include <velnor.h>

@@ -1,6 +1,6 @@
 #include "errors.h"
 
-#include "result_names.h"
+#include <velnor.h>
 #include "velnor_log.h"
 
 #include <exception>
@@ -11,7 +11,7 @@ namespace velnorctl {
 namespace {
 
 std::string describe(const std::string& function, vl_rc rc) {
-    return function + " failed: " + rc_name(rc) + " (" + std::to_string(rc) + ")";
+    return function + " failed: " + vl_rc_name(rc) + " (" + std::to_string(rc) + ")";
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "board_values.h"
 #include "errors.h"
 #include "output.h"
-#include "result_names.h"
+#include <velnor.h>
 
 #include <algorithm>
 #include <array>
@@ -110,7 +110,7 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
             std::cerr << "velnorctl: firmware update abandoned; the board's update was reset\n";
         } else {
             std::cerr << "velnorctl: resetting the update failed too: vl_device_update_reset "
-                      << rc_name(reset) << " (" << reset << ")\n";
+                      << vl_rc_name(reset) << " (" << reset << ")\n";
         }
         throw ReportedFailure(exit);
     }
