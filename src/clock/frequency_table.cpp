@@ -13,12 +13,56 @@ constexpr std::int64_t vco_min_hz = 1'800'000'000;
 constexpr std::int64_t vco_max_hz = 2'200'000'000;
 constexpr std::int64_t vco_step_hz = 10'000'000;
 
-std::vector<std::int64_t> build_table() {
-    std::vector<std::int64_t> table = clock_frequency_quotients();
-    std::sort(table.begin(), table.end());
-    table.erase(std::unique(table.begin(), table.end()), table.end());
-    table.shrink_to_fit();
-    return table;
+// The table twice over: sorted, for the neighbours a refusal names, and as an
+// open-addressing hash set, so that accepting a frequency costs one or two
+// probes instead of a branchy binary search.
+struct frequency_index {
+    std::vector<std::int64_t> sorted;
+    std::vector<std::int64_t> slots; // 0 marks a free slot; 0 Hz is never producible
+};
+
+constexpr unsigned slot_bits = 11; // 2,048 slots for 863 frequencies
+constexpr std::size_t slot_mask = (std::size_t{1} << slot_bits) - 1;
+
+std::size_t slot_of(std::int64_t frequency) {
+    return static_cast<std::size_t>(
+        (static_cast<std::uint64_t>(frequency) * 0x9E3779B97F4A7C15ull) >> (64 - slot_bits));
+}
+
+frequency_index build_index() {
+    frequency_index index;
+    index.sorted = clock_frequency_quotients();
+    std::sort(index.sorted.begin(), index.sorted.end());
+    index.sorted.erase(std::unique(index.sorted.begin(), index.sorted.end()), index.sorted.end());
+    index.sorted.shrink_to_fit();
+    index.slots.assign(slot_mask + 1, 0);
+    for (std::int64_t frequency : index.sorted) {
+        std::size_t slot = slot_of(frequency);
+        while (index.slots[slot] != 0) {
+            slot = (slot + 1) & slot_mask;
+        }
+        index.slots[slot] = frequency;
+    }
+    return index;
+}
+
+const frequency_index& clock_frequency_index() {
+    // A function-local static: a build that throws leaves nothing behind, and
+    // the next caller builds it again; no caller ever sees it half built.
+    static const frequency_index index = build_index();
+    return index;
+}
+
+bool is_producible(const frequency_index& index, std::int64_t frequency) {
+    for (std::size_t slot = slot_of(frequency);; slot = (slot + 1) & slot_mask) {
+        const std::int64_t entry = index.slots[slot];
+        if (entry == frequency) {
+            return frequency != 0;
+        }
+        if (entry == 0) {
+            return false;
+        }
+    }
 }
 
 [[noreturn]] void refuse(const std::string& message) {
@@ -43,18 +87,16 @@ std::vector<std::int64_t> clock_frequency_quotients() {
 }
 
 const std::vector<std::int64_t>& clock_frequency_table() {
-    // A function-local static: a build that throws leaves no table behind,
-    // and the next caller builds it again.
-    static const std::vector<std::int64_t> table = build_table();
-    return table;
+    return clock_frequency_index().sorted;
 }
 
 void check_clock_frequency(std::int64_t frequency_hz) {
-    const std::vector<std::int64_t>& table = clock_frequency_table();
-    const auto bound = std::lower_bound(table.begin(), table.end(), frequency_hz);
-    if (bound != table.end() && *bound == frequency_hz) {
+    const frequency_index& index = clock_frequency_index();
+    if (is_producible(index, frequency_hz)) {
         return;
     }
+    const std::vector<std::int64_t>& table = index.sorted;
+    const auto bound = std::lower_bound(table.begin(), table.end(), frequency_hz);
     if (bound == table.end()) {
         refuse(fmt::format("Invalid clock frequency: {}Hz. Max frequency is {}Hz", frequency_hz,
                            table.back()));
