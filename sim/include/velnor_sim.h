@@ -190,7 +190,7 @@ typedef struct vlsim_request_record {
 } vlsim_request_record;
 
 /* Number of DeviceIoControl requests logged since the last reset or clear. The log keeps
- * the newest 65536; vlsim_call_count still counts every request. */
+ * the newest 4096; vlsim_call_count still counts every request. */
 VLSIM_API size_t vlsim_request_count(void);
 /* Copies request i (0 = oldest). Returns 0, or -1 when out of range. */
 VLSIM_API int vlsim_request_at(size_t i, vlsim_request_record* record);

@@ -28,9 +28,8 @@ void check(CONFIGRET result, const char* call) {
     }
 }
 
-} // namespace
-
-std::vector<std::wstring> list_device_paths(const GUID& interface_class) {
+// The configuration manager's multi-string for a class: size query, then fetch.
+std::vector<WCHAR> fetch_device_list(const GUID& interface_class) {
     GUID guid = interface_class;
     ULONG list_length = 0;
     check(os::CM_Get_Device_Interface_List_SizeA(&list_length, &guid, nullptr,
@@ -40,27 +39,29 @@ std::vector<std::wstring> list_device_paths(const GUID& interface_class) {
     check(os::CM_Get_Device_Interface_ListW(&guid, nullptr, list_length ? list.data() : nullptr,
                                             list_length, CM_GET_DEVICE_INTERFACE_LIST_PRESENT),
           fetch_call);
-    return split_device_list(list.data(), list_length);
+    return list;
+}
+
+} // namespace
+
+std::vector<std::wstring> list_device_paths(const GUID& interface_class) {
+    const std::vector<WCHAR> list = fetch_device_list(interface_class);
+    return split_device_list(list.data(), static_cast<ULONG>(list.size()));
+}
+
+std::size_t count_device_paths(const GUID& interface_class) {
+    const std::vector<WCHAR> list = fetch_device_list(interface_class);
+    std::size_t count = 0;
+    scan_device_list(list.data(), static_cast<ULONG>(list.size()),
+                     [&count](const WCHAR*, ULONG) { ++count; });
+    return count;
 }
 
 std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length) {
     std::vector<std::wstring> paths;
-    ULONG remaining = length;
-    const WCHAR* piece = list;
-    while (remaining != 0) {
-        ULONG piece_length = 0;
-        while (piece_length < remaining && piece[piece_length] != WCHAR{0}) {
-            ++piece_length;
-        }
-        if (piece_length != 0) {
-            paths.emplace_back(piece, piece_length);
-        }
-        if (piece_length >= remaining - 1) {
-            break;
-        }
-        piece += piece_length + 1;
-        remaining -= piece_length + 1;
-    }
+    scan_device_list(list, length, [&paths](const WCHAR* piece, ULONG piece_length) {
+        paths.emplace_back(piece, piece_length);
+    });
     return paths;
 }
 
@@ -69,6 +70,6 @@ std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length) {
 extern "C" VL_API vl_rc vl_get_device_count(size_t* count) {
     return velnor::run_export("vl_get_device_count", [&] {
         velnor::require(count, "Count is null");
-        *count = velnor::list_device_paths(velnor::board_interface_guid).size();
+        *count = velnor::count_device_paths(velnor::board_interface_guid);
     });
 }
