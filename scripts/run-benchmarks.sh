@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, virtual platform) when needed, runs them
+# five times each (repetitions interleaved at random, so that load from
+# elsewhere falls evenly on an export and the platform call it is compared
+# with), and prints "what each export costs" as a markdown table
+# with the ratios and gates. The raw JSON stays in BUILD_DIR/bench-results.
+#
+#   scripts/run-benchmarks.sh [BUILD_DIR] [benchmark options...]
+#
+# BUILD_DIR defaults to build/host-release (the preset's folder). Options after
+# it go to velnor_bench, e.g. --benchmark_filter=clock.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="${1:-$root/build/host-release}"
+shift $(($# > 0 ? 1 : 0))
+build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
+
+if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then
+  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELNOR_BUILD_BENCH=ON \
+    -DVELNOR_BUILD_TOOLS=OFF >/dev/null
+fi
+build_type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")"
+if [[ "$build_type" != "Release" ]]; then
+  echo "warning: $build_dir is a '$build_type' build; figures are only meaningful for Release" >&2
+fi
+cmake --build "$build_dir" -j 2 --target velnor_bench velnor_first_failure >&2
+
+results="$build_dir/bench-results"
+mkdir -p "$results"
+# The library logs failures to $TMPDIR/Velnor.log: keep it private to this run.
+log_dir="$(mktemp -d)"
+trap 'rm -rf "$log_dir"' EXIT
+
+TMPDIR="$log_dir" "$build_dir/bin/velnor_bench" --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
+  --benchmark_out="$results/bench.json" \
+  --benchmark_out_format=json "$@" >&2
+
+# The first failure of a process, one fresh process (and log folder) per sample.
+: >"$results/first_failure.jsonl"
+for sample in 1 2 3 4 5; do
+  mkdir -p "$log_dir/first-$sample"
+  TMPDIR="$log_dir/first-$sample" "$build_dir/bin/velnor_first_failure" >>"$results/first_failure.jsonl"
+done
+
+python3 "$root/scripts/benchmark_table.py" "$results/bench.json" "$results/first_failure.jsonl"
