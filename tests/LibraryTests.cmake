@@ -59,6 +59,25 @@ if(WIN32 AND TARGET velnor_simulation)
   target_link_libraries(win32_smoke_test PRIVATE velnor velnor_logdeps GTest::gtest)
   velnor_warnings_relaxed(win32_smoke_test)
   add_test(NAME win32_smoke_test COMMAND win32_smoke_test --gtest_brief=1)
+
+  # Loading and unloading the simulation DLL, copied beside the tests under
+  # a name of its own; it finds velnor_sim.dll there too.
+  add_executable(export_during_exit support/export_during_exit.cpp)
+  target_include_directories(export_during_exit PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                                                        ${PROJECT_SOURCE_DIR}/include)
+  velnor_warnings_relaxed(export_during_exit)
+  add_executable(dll_lifecycle_test dll_lifecycle_test.cpp support/test_env.cpp
+                                    support/test_main.cpp)
+  target_include_directories(dll_lifecycle_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                                                        ${PROJECT_SOURCE_DIR}/include)
+  target_link_libraries(dll_lifecycle_test PRIVATE velnor_logdeps GTest::gtest)
+  velnor_warnings_relaxed(dll_lifecycle_test)
+  add_dependencies(dll_lifecycle_test export_during_exit velnor_simulation velnor_sim)
+  add_custom_command(TARGET dll_lifecycle_test POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:velnor_simulation>
+            $<TARGET_FILE_DIR:dll_lifecycle_test>/VelnorSim.dll)
+  add_test(NAME dll_lifecycle_test COMMAND dll_lifecycle_test --gtest_brief=1)
+  set_tests_properties(dll_lifecycle_test PROPERTIES TIMEOUT 600 LABELS "library")
 endif()
 
 # The shipped library exports exactly the 22 functions.
@@ -78,3 +97,21 @@ endif()
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(allocation_test PRIVATE -Wno-mismatched-new-delete)
 endif()
+
+# Every export against each platform failure, each failing allocation and an
+# unusable log file.
+velnor_library_test(fault_injection_test fault_injection_test.cpp log_file_faults_test.cpp
+  support/export_cases.cpp)
+velnor_library_test(fault_alloc_test fault_alloc_test.cpp support/export_cases.cpp)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(fault_alloc_test PRIVATE -Wno-mismatched-new-delete)
+endif()
+add_executable(fail_under_temp_dir support/fail_under_temp_dir.cpp)
+target_link_libraries(fail_under_temp_dir PRIVATE velnor_testable)
+velnor_warnings_relaxed(fail_under_temp_dir)
+if(NOT CMAKE_CROSSCOMPILING)
+  target_compile_definitions(fault_injection_test PRIVATE
+    VELNOR_FAIL_UNDER_TEMP_DIR_PROGRAM="$<TARGET_FILE:fail_under_temp_dir>")
+  add_dependencies(fault_injection_test fail_under_temp_dir)
+endif()
+velnor_library_test(frequency_oracle_test frequency_oracle_test.cpp)

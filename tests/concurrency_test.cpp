@@ -44,7 +44,7 @@ class Concurrency : public LibraryTest {};
 
 TEST_F(Concurrency, SimultaneousFirstFailuresMakeExactlyOneLoggerAndWholeLines) {
     constexpr int threads = 8;
-    for (int round = 0; round < 50; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         velnor_test::reset_log();
         std::atomic<int> wrong{0};
         run_together(threads, [&](int) {
