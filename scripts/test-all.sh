@@ -58,6 +58,17 @@ build asan host-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktra
 build tsan host-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   run_ctest tsan build/host-tsan -L concurrency
 
+build fuzz host-fuzz && run_ctest fuzz build/host-fuzz -L fuzz
+if [ -x build/host-fuzz/bin/fuzz_export_sequence ]; then
+  echo "== fuzz: bounded run, ${VELNOR_FUZZ_SECONDS:-60} s per harness"
+  if scripts/run-fuzzers.sh build/host-fuzz "${VELNOR_FUZZ_SECONDS:-60}"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    failed_stages+=("fuzz (bounded run)")
+  fi
+fi
+
 export WINEPREFIX="$log_dir/wineprefix" WINEDEBUG=-all
 if build windows mingw; then
   wine wineboot -i >/dev/null 2>&1
