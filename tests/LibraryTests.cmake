@@ -18,7 +18,7 @@ velnor_library_test(library_test
   properties_test.cpp clock_test.cpp update_test.cpp)
 velnor_library_test(concurrency_test concurrency_test.cpp)
 set_tests_properties(concurrency_test PROPERTIES LABELS "library;concurrency")
-velnor_library_test(allocation_test allocation_test.cpp)
+velnor_library_test(allocation_test allocation_test.cpp support/counting_new.cpp)
 
 # The first use of the frequency table, in a process of its own.
 add_executable(frequency_first_use_test frequency_table_first_use_test.cpp)
@@ -93,19 +93,12 @@ else()
            -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
 endif()
 
-# GCC takes the replaced operator new/delete pair for a mismatch.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_compile_options(allocation_test PRIVATE -Wno-mismatched-new-delete)
-endif()
-
 # Every export against each platform failure, each failing allocation and an
 # unusable log file.
 velnor_library_test(fault_injection_test fault_injection_test.cpp log_file_faults_test.cpp
   support/export_cases.cpp)
-velnor_library_test(fault_alloc_test fault_alloc_test.cpp support/export_cases.cpp)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_compile_options(fault_alloc_test PRIVATE -Wno-mismatched-new-delete)
-endif()
+velnor_library_test(fault_alloc_test fault_alloc_test.cpp support/export_cases.cpp
+  support/counting_new.cpp)
 add_executable(fail_under_temp_dir support/fail_under_temp_dir.cpp)
 target_link_libraries(fail_under_temp_dir PRIVATE velnor_testable)
 velnor_warnings_relaxed(fail_under_temp_dir)
@@ -115,3 +108,9 @@ if(NOT CMAKE_CROSSCOMPILING)
   add_dependencies(fault_injection_test fail_under_temp_dir)
 endif()
 velnor_library_test(frequency_oracle_test frequency_oracle_test.cpp)
+
+# GCC takes the replaced operator new/delete pair for a mismatch.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(allocation_test PRIVATE -Wno-mismatched-new-delete)
+  target_compile_options(fault_alloc_test PRIVATE -Wno-mismatched-new-delete)
+endif()

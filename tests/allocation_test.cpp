@@ -1,31 +1,13 @@
 // Success paths of device operations allocate nothing and log nothing.
+#include "support/counting_new.h"
 #include "support/library_fixture.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
-namespace {
-std::atomic<long> allocations{0};
-std::atomic<long> fail_at{0}; // the allocation number that throws; 0: none
-} // namespace
-
-void* operator new(std::size_t size) {
-    const long number = ++allocations;
-    if (number == fail_at) {
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+using velnor_test::heap::allocations;
+using velnor_test::heap::fail_at;
 
 namespace {
 

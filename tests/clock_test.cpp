@@ -107,16 +107,7 @@ TEST(FrequencyCheck, AgreesWithABruteForceOracle) {
     }
 }
 
-class Clock : public LibraryTest {
-protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        add_board();
-        device = open();
-        vlsim_clear_requests();
-    }
-    vl_device* device = nullptr;
-};
+class Clock : public velnor_test::OpenBoardTest {};
 
 TEST_F(Clock, SetSendsTheRecordUnchangedAndGetReturnsIt) {
     vl_clock clock{VL_CLOCK_MODE_INTERNAL, {0xDE, 0xAD, 0xBE, 0xEF}, 100'000'000};

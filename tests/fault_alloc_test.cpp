@@ -1,5 +1,6 @@
 // Every export with each of its heap allocations failing in turn, on its
 // success path and on its failure paths, the logger's creation included.
+#include "support/counting_new.h"
 #include "support/export_cases.h"
 #include "support/library_fixture.h"
 
@@ -7,35 +8,9 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
-std::atomic<long> allocations{0}; // every request, the failed ones included
-std::atomic<long> live{0};        // allocated and not yet released
-std::atomic<long> fail_at{0};     // the allocation number that throws; 0: none
-} // namespace
-
-void* operator new(std::size_t size) {
-    const long number = ++allocations;
-    if (number == fail_at) {
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        ++live;
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    if (p != nullptr) {
-        --live;
-    }
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    if (p != nullptr) {
-        --live;
-    }
-    std::free(p);
-}
+using velnor_test::heap::allocations;
+using velnor_test::heap::fail_at;
+using velnor_test::heap::live;
 
 namespace {
 

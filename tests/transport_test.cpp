@@ -87,16 +87,8 @@ const RequestCase request_cases[] = {
      [](vl_device* d, Outputs& o) { return vl_device_get_serial(d, o.serial, sizeof o.serial); }},
 };
 
-class Requests : public LibraryTest, public testing::WithParamInterface<RequestCase> {
-protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        add_board();
-        device = open();
-        vlsim_clear_requests();
-    }
-    vl_device* device = nullptr;
-};
+class Requests : public velnor_test::OpenBoardTest,
+                 public testing::WithParamInterface<RequestCase> {};
 
 TEST_P(Requests, SendOneRequestWithTheTableCodeAndBufferSizes) {
     const RequestCase& c = GetParam();

@@ -6,14 +6,8 @@ namespace {
 
 using velnor_test::LibraryTest;
 
-class Update : public LibraryTest {
+class Update : public velnor_test::OpenBoardTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        add_board();
-        device = open();
-    }
-
     // Starts and polls until the board is ready for blocks.
     void start_and_wait_until_ready() {
         ASSERT_EQ(vl_device_update_start_async(device), VL_RC_SUCCESS);
@@ -29,8 +23,6 @@ protected:
             ASSERT_EQ(vl_device_update_write(device, block.data()), VL_RC_SUCCESS);
         }
     }
-
-    vl_device* device = nullptr;
 };
 
 TEST_F(Update, AGoodImageBecomesTheFirmware) {

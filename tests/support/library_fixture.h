@@ -84,4 +84,17 @@ private:
     std::vector<vl_device*> opened_;
 };
 
+// The same, with one default board present and open as `device`, and the
+// request log emptied.
+class OpenBoardTest : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        add_board();
+        device = open();
+        vlsim_clear_requests();
+    }
+    vl_device* device = nullptr;
+};
+
 } // namespace velnor_test
