@@ -130,6 +130,44 @@ typedef struct vl_version {
     char text[32]; /**< ended by a zero byte unless all 32 bytes are used */
 } vl_version;
 
+/**
+ * The board's named values. The library passes every value through
+ * unchecked; these are what the board's driver gives them to mean.
+ */
+/** Identification LED states (vl_device_get_id_led_state / _set_). */
+enum vl_led_state {
+    VL_LED_OFF = 0,  /**< off */
+    VL_LED_ON = 1,   /**< on */
+    VL_LED_BLINK = 2 /**< blinking */
+};
+
+/** Trigger polarities (vl_device_get_trigger_polarity / _set_). */
+enum vl_trigger_polarity {
+    VL_TRIGGER_RISING = 0, /**< trigger on the rising edge */
+    VL_TRIGGER_FALLING = 1 /**< trigger on the falling edge */
+};
+
+/**
+ * Trigger states (vl_device_get_trigger_status / _set_). A caller sets
+ * VL_TRIGGER_DISARMED or VL_TRIGGER_ARMED; the board reports
+ * VL_TRIGGER_TRIGGERED once an armed trigger has fired.
+ */
+enum vl_trigger_status {
+    VL_TRIGGER_DISARMED = 0, /**< not armed */
+    VL_TRIGGER_ARMED = 1,    /**< armed, waiting for the edge */
+    VL_TRIGGER_TRIGGERED = 2 /**< fired (read only) */
+};
+
+/** Update states, the first value of vl_device_update_get_status. */
+enum vl_update_state {
+    VL_UPDATE_IDLE = 0,      /**< no update in progress */
+    VL_UPDATE_ERASING = 1,   /**< erasing after vl_device_update_start_async */
+    VL_UPDATE_READY = 2,     /**< ready for blocks */
+    VL_UPDATE_VERIFYING = 3, /**< verifying after vl_device_update_complete */
+    VL_UPDATE_DONE = 4,      /**< the image is the board's firmware now */
+    VL_UPDATE_FAILED = 5     /**< the image was refused; reset or start again */
+};
+
 /** Clock modes the board accepts. The library checks only mode 0. */
 enum vl_clock_mode {
     VL_CLOCK_MODE_INTERNAL = 0, /**< AD9516 synthesis; the frequency must be producible */
@@ -224,17 +262,17 @@ VL_API vl_rc vl_device_get_firmware_version(vl_device* handle, vl_version* versi
  */
 VL_API vl_rc vl_device_get_serial(vl_device* handle, char* buffer, size_t size);
 
-/** Identification LED: 0 off, 1 on, 2 blinking (the board's values). */
+/** Identification LED: a vl_led_state value (the board's). */
 VL_API vl_rc vl_device_get_id_led_state(vl_device* handle, uint32_t* state);
 /** Sets the identification LED; the value is passed to the board unchecked. */
 VL_API vl_rc vl_device_set_id_led_state(vl_device* handle, uint32_t state);
 
-/** Trigger polarity: 0 rising, 1 falling (the board's values). */
+/** Trigger polarity: a vl_trigger_polarity value (the board's). */
 VL_API vl_rc vl_device_get_trigger_polarity(vl_device* handle, uint32_t* polarity);
 /** Sets the trigger polarity; the value is passed to the board unchecked. */
 VL_API vl_rc vl_device_set_trigger_polarity(vl_device* handle, uint32_t polarity);
 
-/** Trigger status: 0 disarmed, 1 armed, 2 triggered (the board's values). */
+/** Trigger status: a vl_trigger_status value (the board's). */
 VL_API vl_rc vl_device_get_trigger_status(vl_device* handle, uint32_t* status);
 /** Arms (1) or disarms (0) the trigger; the value is passed unchecked. */
 VL_API vl_rc vl_device_set_trigger_status(vl_device* handle, uint32_t status);
@@ -271,8 +309,7 @@ VL_API vl_rc vl_device_update_start_async(vl_device* handle);
 
 /**
  * Polls the update. Either output may be null.
- * @param state  0 idle, 1 erasing, 2 ready for blocks, 3 verifying, 4 done,
- *               5 failed (the board's values).
+ * @param state  a vl_update_state value (the board's).
  * @param received image bytes received so far.
  */
 VL_API vl_rc vl_device_update_get_status(vl_device* handle, uint32_t* state, uint32_t* received);
