@@ -1,9 +1,8 @@
 # The library's suites: linked statically with the virtual backend, so they
 # reach the internals and steer the virtual platform.
-add_library(velnor_test_support STATIC support/test_env.cpp support/test_main.cpp
-                                       support/firmware_image.cpp)
+add_library(velnor_test_support STATIC support/test_env.cpp support/test_main.cpp)
 target_include_directories(velnor_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(velnor_test_support PUBLIC velnor_testable GTest::gtest)
+target_link_libraries(velnor_test_support PUBLIC velnor_testable velnor_test_image GTest::gtest)
 
 function(velnor_library_test name)
   add_executable(${name} ${ARGN})
