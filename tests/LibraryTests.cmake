@@ -14,7 +14,8 @@ endfunction()
 
 velnor_library_test(library_test
   error_model_test.cpp logger_test.cpp discovery_test.cpp handles_test.cpp transport_test.cpp
-  properties_test.cpp clock_test.cpp update_test.cpp)
+  properties_test.cpp clock_test.cpp update_test.cpp protocol_table_test.cpp)
+target_link_libraries(library_test PRIVATE velnor_board_protocol)
 velnor_library_test(concurrency_test concurrency_test.cpp)
 set_tests_properties(concurrency_test PROPERTIES LABELS "library;concurrency")
 velnor_library_test(allocation_test allocation_test.cpp support/counting_new.cpp)
