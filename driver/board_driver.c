@@ -262,7 +262,7 @@ static NTSTATUS add_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
         return STATUS_NO_SUCH_DEVICE;
     }
     device->Flags |= DO_BUFFERED_IO | DO_POWER_PAGABLE;
-    device->Flags &= ~DO_DEVICE_INITIALIZING;
+    device->Flags &= ~(ULONG)DO_DEVICE_INITIALIZING;
     return STATUS_SUCCESS;
 }
 
