@@ -2,6 +2,7 @@
 // split into paths, for growing numbers of virtual boards.
 #include "bench_support.h"
 
+#include <velnor_board_protocol.h>
 #include <velnor_sim.h>
 
 #include <vector>
@@ -39,7 +40,7 @@ BENCHMARK(device_count)
 void interface_list(benchmark::State& state) {
     const auto boards = static_cast<int>(state.range(0));
     velnor_bench::reset_boards(boards);
-    const vlsim_guid guid = VLSIM_BOARD_INTERFACE_GUID;
+    const vlsim_guid guid = VLB_INTERFACE_CLASS_INIT;
     std::vector<wchar_t> list;
     const side_effects effects;
     for (auto _ : state) {

@@ -10,8 +10,9 @@
  * that states these facts. The library is a client of the driver and keeps
  * its own request table; a test compares the two.
  *
- * Freestanding C11: the kernel driver includes it too. Every number on the
- * wire is little-endian.
+ * Freestanding C11: the kernel driver includes it too, and links protocol.c,
+ * which implements the functions below without allocating. Every number on
+ * the wire is little-endian.
  */
 #ifndef VELNOR_BOARD_PROTOCOL_H
 #define VELNOR_BOARD_PROTOCOL_H

@@ -11,6 +11,7 @@ if(VELNOR_BACKEND STREQUAL "virtual")
   set(VELNOR_HAS_VIRTUAL_PLATFORM ON)
   list(APPEND _velnor_install_targets velnor_sim)
   install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_sim.h
+                ${PROJECT_SOURCE_DIR}/board/velnor_board_protocol.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endif()
 if(NOT WIN32)

@@ -10,11 +10,11 @@
 
 #include "board_driver_control.h"
 #include "board_model.h"
+#include "velnor_board_protocol.h"
 
-static const GUID board_interface_class = {
-    0x2cfb54e9, 0xa1bb, 0x4a3c, {0x92, 0x52, 0xca, 0x9b, 0x7e, 0x95, 0xb2, 0xe5}};
+static const GUID board_interface_class = VLB_INTERFACE_CLASS_INIT;
 
-#define BOARD_REQUEST_BASE 0x222000u
+#define BOARD_REQUEST_BASE VLB_CONTROL_CODE(0)
 
 typedef struct board_extension {
     PDEVICE_OBJECT lower;
@@ -25,10 +25,10 @@ typedef struct board_extension {
     uint32_t request_count;
     uint32_t forced_mask;
     uint32_t failing_mask;
-    int32_t forced_status[VLBM_REQUEST_COUNT];
-    NTSTATUS failure[VLBM_REQUEST_COUNT];
+    int32_t forced_status[VLB_REQUEST_COUNT];
+    NTSTATUS failure[VLB_REQUEST_COUNT];
     /* Buffered I/O shares one buffer for input and reply; the model needs them apart. */
-    uint8_t input[VLBM_BLOCK_SIZE];
+    uint8_t input[VLB_BLOCK_SIZE];
 } board_extension;
 
 DRIVER_INITIALIZE DriverEntry;
@@ -78,7 +78,7 @@ static NTSTATUS serve_test_control(board_extension* ext, const void* buffer, ULO
     memcpy(&in, buffer, sizeof in);
     if ((in.op == VLBD_OP_FORCE_STATUS || in.op == VLBD_OP_FAIL_REQUEST ||
          in.op == VLBD_OP_CLEAR_STATUS) &&
-        in.request >= VLBM_REQUEST_COUNT) {
+        in.request >= VLB_REQUEST_COUNT) {
         return STATUS_INVALID_PARAMETER;
     }
     if (in.op == VLBD_OP_FAIL_REQUEST && NT_SUCCESS(in.status)) {
@@ -121,11 +121,11 @@ static NTSTATUS serve_test_control(board_extension* ext, const void* buffer, ULO
 static NTSTATUS serve_board_request(board_extension* ext, uint32_t fn, void* buffer, ULONG in_len,
                                     ULONG out_len, ULONG_PTR* information) {
     ++ext->request_count;
-    if (fn < VLBM_REQUEST_COUNT && (ext->failing_mask & (1u << fn)) != 0) {
+    if (fn < VLB_REQUEST_COUNT && (ext->failing_mask & (1u << fn)) != 0) {
         return ext->failure[fn];
     }
-    if (fn < VLBM_REQUEST_COUNT && (ext->forced_mask & (1u << fn)) != 0) {
-        ULONG reply_len = 4u + (ULONG)vlbm_payload_length(fn);
+    if (fn < VLB_REQUEST_COUNT && (ext->forced_mask & (1u << fn)) != 0) {
+        ULONG reply_len = VLB_STATUS_WORD_SIZE + (ULONG)vlb_request_payload_length(fn);
         if (out_len < reply_len) {
             return STATUS_BUFFER_TOO_SMALL;
         }
@@ -169,7 +169,7 @@ static NTSTATUS dispatch_device_control(PDEVICE_OBJECT device, PIRP irp) {
         status = serve_test_control(ext, buffer, in_len, out_len, &information);
     } else {
         uint32_t fn = (code - BOARD_REQUEST_BASE) / 4u;
-        if (code < BOARD_REQUEST_BASE || fn >= VLBM_REQUEST_COUNT || code != VLBM_CTL_CODE(fn)) {
+        if (code < BOARD_REQUEST_BASE || fn >= VLB_REQUEST_COUNT || code != VLB_CONTROL_CODE(fn)) {
             fn = 0xffffffffu;
         }
         status = serve_board_request(ext, fn, buffer, in_len, out_len, &information);
@@ -262,7 +262,7 @@ static NTSTATUS add_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
         return STATUS_NO_SUCH_DEVICE;
     }
     device->Flags |= DO_BUFFERED_IO | DO_POWER_PAGABLE;
-    device->Flags &= ~DO_DEVICE_INITIALIZING;
+    device->Flags &= ~(ULONG)DO_DEVICE_INITIALIZING;
     return STATUS_SUCCESS;
 }
 

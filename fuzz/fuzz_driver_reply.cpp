@@ -10,6 +10,7 @@
 #include "clock/frequency_table.h"
 
 #include <velnor.h>
+#include <velnor_board_protocol.h>
 #include <velnor_sim.h>
 
 #include <algorithm>
@@ -150,20 +151,20 @@ call_result call(vl_device* device, const step& s, byte_reader& in) {
     const bool null_out = s.null == null_choice::output;
     r.refused_early = s.null == null_choice::handle;
     switch (s.fn) {
-    case 0:
-    case 1: {
+    case VLB_REQ_GET_DRIVER_VERSION:
+    case VLB_REQ_GET_FIRMWARE_VERSION: {
         r.out = output(sizeof(vl_version));
         vl_version* version = null_out ? nullptr : r.out.as<vl_version>();
         r.refused_early |= null_out;
-        r.rc = s.fn == 0 ? vl_device_get_driver_version(handle, version)
-                         : vl_device_get_firmware_version(handle, version);
+        r.rc = s.fn == VLB_REQ_GET_DRIVER_VERSION ? vl_device_get_driver_version(handle, version)
+                                                  : vl_device_get_firmware_version(handle, version);
         r.written_if_ok = sizeof(vl_version);
         break;
     }
-    case 2:
+    case VLB_REQ_UPDATE_START:
         r.rc = vl_device_update_start_async(handle);
         break;
-    case 3: {
+    case VLB_REQ_UPDATE_STATUS: {
         r.out = output(4);
         r.second = output(4);
         const std::uint8_t which = in.u8();
@@ -172,7 +173,7 @@ call_result call(vl_device* device, const step& s, byte_reader& in) {
         r.written_if_ok = which & 1 ? 0 : 4;
         break;
     }
-    case 4: {
+    case VLB_REQ_UPDATE_WRITE: {
         std::array<std::uint8_t, VL_UPDATE_BLOCK_SIZE> block{};
         const std::uint32_t offset = in.u8() < 0x80 ? 0 : in.u32();
         const std::uint32_t length = in.u8() < 0x80 ? 1024 : in.u32();
@@ -183,40 +184,42 @@ call_result call(vl_device* device, const step& s, byte_reader& in) {
         r.rc = vl_device_update_write(handle, null_out ? nullptr : block.data());
         break;
     }
-    case 5:
+    case VLB_REQ_UPDATE_COMPLETE:
         r.rc = vl_device_update_complete(handle);
         break;
-    case 6:
+    case VLB_REQ_UPDATE_RESET:
         r.rc = vl_device_update_reset(handle);
         break;
-    case 7:
-    case 9:
-    case 11: {
+    case VLB_REQ_GET_LED:
+    case VLB_REQ_GET_TRIGGER_POLARITY:
+    case VLB_REQ_GET_TRIGGER_STATUS: {
         r.out = output(4);
         std::uint32_t* value = null_out ? nullptr : r.out.as<uint32_t>();
         r.refused_early |= null_out;
-        r.rc = s.fn == 7   ? vl_device_get_id_led_state(handle, value)
-               : s.fn == 9 ? vl_device_get_trigger_polarity(handle, value)
-                           : vl_device_get_trigger_status(handle, value);
+        r.rc = s.fn == VLB_REQ_GET_LED ? vl_device_get_id_led_state(handle, value)
+               : s.fn == VLB_REQ_GET_TRIGGER_POLARITY
+                   ? vl_device_get_trigger_polarity(handle, value)
+                   : vl_device_get_trigger_status(handle, value);
         r.written_if_ok = 4;
         break;
     }
-    case 8:
-    case 10:
-    case 12: {
+    case VLB_REQ_SET_LED:
+    case VLB_REQ_SET_TRIGGER_POLARITY:
+    case VLB_REQ_SET_TRIGGER_STATUS: {
         const std::uint32_t value = in.u8() < 0x80 ? in.u8() % 4 : in.u32();
-        r.rc = s.fn == 8    ? vl_device_set_id_led_state(handle, value)
-               : s.fn == 10 ? vl_device_set_trigger_polarity(handle, value)
-                            : vl_device_set_trigger_status(handle, value);
+        r.rc = s.fn == VLB_REQ_SET_LED ? vl_device_set_id_led_state(handle, value)
+               : s.fn == VLB_REQ_SET_TRIGGER_POLARITY
+                   ? vl_device_set_trigger_polarity(handle, value)
+                   : vl_device_set_trigger_status(handle, value);
         break;
     }
-    case 13:
+    case VLB_REQ_GET_CLOCK:
         r.out = output(sizeof(vl_clock));
         r.refused_early |= null_out;
         r.rc = vl_device_get_clock(handle, null_out ? nullptr : r.out.as<vl_clock>());
         r.written_if_ok = sizeof(vl_clock);
         break;
-    case 14: {
+    case VLB_REQ_SET_CLOCK: {
         vl_clock clock{};
         clock.mode = in.u8() < 0xC0 ? 0 : in.u32();
         const std::uint32_t reserved = in.u32();
@@ -233,13 +236,13 @@ call_result call(vl_device* device, const step& s, byte_reader& in) {
         }
         break;
     }
-    case 15: {
+    case VLB_REQ_REG_WRITE: {
         const std::uint64_t value =
             in.u8() < 0x80 ? VL_AD9516_REG_WRITE_VALUE(in.u16() % 0x240, in.u8()) : in.u64();
         r.rc = vl_device_ad9516_reg_write(handle, value);
         break;
     }
-    case 16: {
+    case VLB_REQ_REG_READ: {
         const std::uint32_t address = in.u8() < 0x80 ? in.u16() % 0x240 : in.u32();
         r.out = output(1);
         r.refused_early |= null_out;
@@ -247,7 +250,7 @@ call_result call(vl_device* device, const step& s, byte_reader& in) {
         r.written_if_ok = 1;
         break;
     }
-    case 17: {
+    case VLB_REQ_GET_SERIAL: {
         const std::uint8_t choice = in.u8();
         const std::size_t size = choice < 0xF0 ? choice % 65u : SIZE_MAX - (choice & 0x0Fu);
         // A size past the buffer is only honest when the copy stops at 32 bytes.
@@ -285,7 +288,8 @@ void check_step(const step& s, const call_result& r, std::uint64_t requests_befo
         FUZZ_CHECK(sent == 0, "request %u refused before sending, but sent %llu", s.fn,
                    static_cast<unsigned long long>(sent));
         // set_clock checks its own refusals (a refused frequency wins over a null handle).
-        FUZZ_CHECK(s.fn == 14 || r.rc == -4, "request %u refused with %d", s.fn, r.rc);
+        FUZZ_CHECK(s.fn == VLB_REQ_SET_CLOCK || r.rc == -4, "request %u refused with %d", s.fn,
+                   r.rc);
     } else {
         FUZZ_CHECK(sent == 1, "request %u sent %llu requests", s.fn,
                    static_cast<unsigned long long>(sent));
@@ -316,7 +320,7 @@ void check_step(const step& s, const call_result& r, std::uint64_t requests_befo
         FUZZ_CHECK(r.out.zero(r.written_if_ok),
                    "request %u: a reply without payload gave non-zero output", s.fn);
     }
-    if (s.fn == 17 && s.mode == status_switch::none && !s.shortened) {
+    if (s.fn == VLB_REQ_GET_SERIAL && s.mode == status_switch::none && !s.shortened) {
         char want[32] = {};
         std::strncpy(want, "VLN-SIM-0000", sizeof want);
         FUZZ_CHECK(std::memcmp(r.out.bytes(), want, r.written_if_ok) == 0,

@@ -9,6 +9,7 @@
 #include "clock/frequency_table.h"
 
 #include <velnor.h>
+#include <velnor_board_protocol.h>
 #include <velnor_sim.h>
 
 #include <algorithm>
@@ -231,21 +232,22 @@ void sequence::operation(std::uint32_t fn) {
     vl_device* handle = pick_handle();
     const bool null_output = in_.u8() == 0xFF;
     const bool null_handle = handle == nullptr;
-    switch (fn % 18) {
-    case 0:
-    case 1: {
+    switch (fn % VLB_REQUEST_COUNT) {
+    case VLB_REQ_GET_DRIVER_VERSION:
+    case VLB_REQ_GET_FIRMWARE_VERSION: {
         vl_version version = filled<vl_version>();
         vl_version* out = null_output ? nullptr : &version;
-        const vl_rc rc = fn % 18 == 0 ? vl_device_get_driver_version(handle, out)
-                                      : vl_device_get_firmware_version(handle, out);
+        const vl_rc rc = fn % VLB_REQUEST_COUNT == VLB_REQ_GET_DRIVER_VERSION
+                             ? vl_device_get_driver_version(handle, out)
+                             : vl_device_get_firmware_version(handle, out);
         check_operation("version read", rc, null_handle || null_output, untouched(version));
         break;
     }
-    case 2:
+    case VLB_REQ_UPDATE_START:
         check_operation("vl_device_update_start_async", vl_device_update_start_async(handle),
                         null_handle, true);
         break;
-    case 3: {
+    case VLB_REQ_UPDATE_STATUS: {
         std::uint32_t state = filled<std::uint32_t>();
         std::uint32_t received = filled<std::uint32_t>();
         const vl_rc rc =
@@ -254,7 +256,7 @@ void sequence::operation(std::uint32_t fn) {
                         untouched(state) && untouched(received));
         break;
     }
-    case 4: {
+    case VLB_REQ_UPDATE_WRITE: {
         std::array<std::uint8_t, VL_UPDATE_BLOCK_SIZE> block{};
         const std::uint32_t offset = in_.u32();
         const std::uint32_t length = in_.u8() < 0x80 ? 1024 : in_.u32();
@@ -264,42 +266,46 @@ void sequence::operation(std::uint32_t fn) {
         check_operation("vl_device_update_write", rc, null_handle || null_output, true);
         break;
     }
-    case 5:
+    case VLB_REQ_UPDATE_COMPLETE:
         check_operation("vl_device_update_complete", vl_device_update_complete(handle), null_handle,
                         true);
         break;
-    case 6:
+    case VLB_REQ_UPDATE_RESET:
         check_operation("vl_device_update_reset", vl_device_update_reset(handle), null_handle,
                         true);
         break;
-    case 7:
-    case 9:
-    case 11: {
+    case VLB_REQ_GET_LED:
+    case VLB_REQ_GET_TRIGGER_POLARITY:
+    case VLB_REQ_GET_TRIGGER_STATUS: {
         std::uint32_t value = filled<std::uint32_t>();
         std::uint32_t* out = null_output ? nullptr : &value;
-        const vl_rc rc = fn % 18 == 7   ? vl_device_get_id_led_state(handle, out)
-                         : fn % 18 == 9 ? vl_device_get_trigger_polarity(handle, out)
-                                        : vl_device_get_trigger_status(handle, out);
+        const vl_rc rc = fn % VLB_REQUEST_COUNT == VLB_REQ_GET_LED
+                             ? vl_device_get_id_led_state(handle, out)
+                         : fn % VLB_REQUEST_COUNT == VLB_REQ_GET_TRIGGER_POLARITY
+                             ? vl_device_get_trigger_polarity(handle, out)
+                             : vl_device_get_trigger_status(handle, out);
         check_operation("property read", rc, null_handle || null_output, untouched(value));
         break;
     }
-    case 8:
-    case 10:
-    case 12: {
+    case VLB_REQ_SET_LED:
+    case VLB_REQ_SET_TRIGGER_POLARITY:
+    case VLB_REQ_SET_TRIGGER_STATUS: {
         const std::uint32_t value = in_.u8() < 0x80 ? in_.u8() % 4u : in_.u32();
-        const vl_rc rc = fn % 18 == 8    ? vl_device_set_id_led_state(handle, value)
-                         : fn % 18 == 10 ? vl_device_set_trigger_polarity(handle, value)
-                                         : vl_device_set_trigger_status(handle, value);
+        const vl_rc rc = fn % VLB_REQUEST_COUNT == VLB_REQ_SET_LED
+                             ? vl_device_set_id_led_state(handle, value)
+                         : fn % VLB_REQUEST_COUNT == VLB_REQ_SET_TRIGGER_POLARITY
+                             ? vl_device_set_trigger_polarity(handle, value)
+                             : vl_device_set_trigger_status(handle, value);
         check_operation("property write", rc, null_handle, true);
         break;
     }
-    case 13: {
+    case VLB_REQ_GET_CLOCK: {
         vl_clock clock = filled<vl_clock>();
         const vl_rc rc = vl_device_get_clock(handle, null_output ? nullptr : &clock);
         check_operation("vl_device_get_clock", rc, null_handle || null_output, untouched(clock));
         break;
     }
-    case 14: {
+    case VLB_REQ_SET_CLOCK: {
         vl_clock clock{};
         clock.mode = in_.u8() < 0xC0 ? 0u : in_.u32();
         const std::vector<std::int64_t>& table = velnor::clock_frequency_table();
@@ -315,14 +321,14 @@ void sequence::operation(std::uint32_t fn) {
         }
         break;
     }
-    case 15: {
+    case VLB_REQ_REG_WRITE: {
         const std::uint64_t value =
             in_.u8() < 0x80 ? VL_AD9516_REG_WRITE_VALUE(in_.u16() % 0x240, in_.u8()) : in_.u64();
         check_operation("vl_device_ad9516_reg_write", vl_device_ad9516_reg_write(handle, value),
                         null_handle, true);
         break;
     }
-    case 16: {
+    case VLB_REQ_REG_READ: {
         const std::uint32_t address = in_.u8() < 0x80 ? in_.u16() % 0x240u : in_.u32();
         std::uint8_t value = sentinel;
         const vl_rc rc = vl_device_ad9516_reg_read(handle, address, null_output ? nullptr : &value);

@@ -6,10 +6,13 @@ the comment at the top of each harness). Run it again after changing a
 layout; it rewrites only the files it names.
 """
 import pathlib
+import re
 import struct
 
 ROOT = pathlib.Path(__file__).resolve().parent / "corpus"
-GUID = "{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"
+# The interface class as it ends every interface path, from the board's protocol header.
+PROTOCOL = pathlib.Path(__file__).resolve().parent.parent / "board" / "velnor_board_protocol.h"
+GUID = re.search(r'#define VLB_INTERFACE_CLASS_TEXT "([^"]+)"', PROTOCOL.read_text()).group(1)
 
 
 def board_path(board_id):

@@ -1,9 +1,8 @@
 # The library's suites: linked statically with the virtual backend, so they
 # reach the internals and steer the virtual platform.
-add_library(velnor_test_support STATIC support/test_env.cpp support/test_main.cpp
-                                       support/firmware_image.cpp)
+add_library(velnor_test_support STATIC support/test_env.cpp support/test_main.cpp)
 target_include_directories(velnor_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(velnor_test_support PUBLIC velnor_testable GTest::gtest)
+target_link_libraries(velnor_test_support PUBLIC velnor_testable velnor_test_image GTest::gtest)
 
 function(velnor_library_test name)
   add_executable(${name} ${ARGN})
@@ -15,7 +14,8 @@ endfunction()
 
 velnor_library_test(library_test
   error_model_test.cpp logger_test.cpp discovery_test.cpp handles_test.cpp transport_test.cpp
-  properties_test.cpp clock_test.cpp update_test.cpp)
+  properties_test.cpp clock_test.cpp update_test.cpp protocol_table_test.cpp)
+target_link_libraries(library_test PRIVATE velnor_board_protocol)
 velnor_library_test(concurrency_test concurrency_test.cpp)
 set_tests_properties(concurrency_test PROPERTIES LABELS "library;concurrency")
 velnor_library_test(allocation_test allocation_test.cpp support/counting_new.cpp)

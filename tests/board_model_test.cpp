@@ -75,7 +75,7 @@ protected:
         Bytes in(8);
         put32(in, 0, address);
         put32(in, 4, value);
-        return status(VLBM_REQ_REG_WRITE, in);
+        return status(VLB_REQ_REG_WRITE, in);
     }
     uint8_t reg(uint32_t address) { return board.registers[address]; }
     Bytes snapshot() const {
@@ -97,23 +97,23 @@ protected:
     }
 
     void updateState(uint32_t* state, uint32_t* received) {
-        Reply r = call(VLBM_REQ_UPDATE_STATUS);
+        Reply r = call(VLB_REQ_UPDATE_STATUS);
         ASSERT_EQ(r.status, 0);
         *state = get32(r.payload.data());
         *received = get32(r.payload.data() + 4);
     }
     void startAndErase() {
-        ASSERT_EQ(status(VLBM_REQ_UPDATE_START), 0);
+        ASSERT_EQ(status(VLB_REQ_UPDATE_START), 0);
         for (int i = 0; i < VLBM_ERASE_POLLS; ++i) {
-            call(VLBM_REQ_UPDATE_STATUS);
+            call(VLB_REQ_UPDATE_STATUS);
         }
     }
     int32_t writeBlock(uint32_t offset, const uint8_t* data, uint32_t length) {
-        Bytes block(VLBM_BLOCK_SIZE, 0);
+        Bytes block(VLB_BLOCK_SIZE, 0);
         put32(block, 0, offset);
         put32(block, 4, length);
-        std::memcpy(block.data() + 8, data, std::min<uint32_t>(length, VLBM_BLOCK_DATA_MAX));
-        return status(VLBM_REQ_UPDATE_WRITE, block);
+        std::memcpy(block.data() + 8, data, std::min<uint32_t>(length, VLB_BLOCK_DATA_MAX));
+        return status(VLB_REQ_UPDATE_WRITE, block);
     }
     int32_t sendImage(const Bytes& image, uint32_t blockSize) {
         for (uint32_t off = 0; off < image.size(); off += blockSize) {
@@ -130,10 +130,10 @@ protected:
     vlbm_board board{};
 };
 
-static_assert(offsetof(vlbm_image_header, text) == 20 &&
-                  offsetof(vlbm_image_header, payload_length) == 52 &&
-                  offsetof(vlbm_image_header, payload_crc32) == 56 &&
-                  offsetof(vlbm_image_header, zero) == 60,
+static_assert(offsetof(vlb_image_header, text) == 20 &&
+                  offsetof(vlb_image_header, payload_length) == 52 &&
+                  offsetof(vlb_image_header, payload_crc32) == 56 &&
+                  offsetof(vlb_image_header, zero) == 60,
               "image header layout");
 
 Bytes makeImage(uint32_t major, uint32_t minor, uint32_t patch, const std::string& text,
@@ -142,7 +142,7 @@ Bytes makeImage(uint32_t major, uint32_t minor, uint32_t patch, const std::strin
     for (size_t i = 0; i < payloadSize; ++i) {
         payload[i] = static_cast<uint8_t>(i * 7 + 3);
     }
-    Bytes image(VLBM_IMAGE_HEADER_SIZE, 0);
+    Bytes image(VLB_IMAGE_HEADER_SIZE, 0);
     std::memcpy(image.data(), "VLFW", 4);
     put32(image, 4, 1);
     put32(image, 8, major);
@@ -150,44 +150,44 @@ Bytes makeImage(uint32_t major, uint32_t minor, uint32_t patch, const std::strin
     put32(image, 16, patch);
     std::memcpy(image.data() + 20, text.data(), text.size());
     put32(image, 52, static_cast<uint32_t>(payloadSize));
-    put32(image, 56, vlbm_crc32(0, payload.data(), payload.size()));
+    put32(image, 56, vlb_crc32(0, payload.data(), payload.size()));
     image.insert(image.end(), payload.begin(), payload.end());
     return image;
 }
 
 TEST(BoardModelCrc, MatchesTheStandardCheckValueAndChains) {
     const char* digits = "123456789";
-    EXPECT_EQ(vlbm_crc32(0, digits, 9), 0xCBF43926u);
-    EXPECT_EQ(vlbm_crc32(vlbm_crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
-    EXPECT_EQ(vlbm_crc32(0x12345678u, digits, 0), 0x12345678u);
-    EXPECT_EQ(vlbm_crc32(0, "", 0), 0u);
+    EXPECT_EQ(vlb_crc32(0, digits, 9), 0xCBF43926u);
+    EXPECT_EQ(vlb_crc32(vlb_crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
+    EXPECT_EQ(vlb_crc32(0x12345678u, digits, 0), 0x12345678u);
+    EXPECT_EQ(vlb_crc32(0, "", 0), 0u);
 }
 
 TEST_F(BoardModelTest, EveryRequestWritesExactlyStatusAndPayload) {
-    for (uint32_t fn = 0; fn < VLBM_REQUEST_COUNT; ++fn) {
+    for (uint32_t fn = 0; fn < VLB_REQUEST_COUNT; ++fn) {
         SCOPED_TRACE(fn);
-        const int length = vlbm_payload_length(fn);
+        const int length = vlb_request_payload_length(fn);
         ASSERT_GE(length, 0);
-        Reply r = call(fn, Bytes(static_cast<size_t>(vlbm_input_length(fn)), 0));
+        Reply r = call(fn, Bytes(static_cast<size_t>(vlb_request_input_length(fn)), 0));
         ASSERT_EQ(r.outcome, VLBM_DONE);
         EXPECT_EQ(r.returned, 4u + static_cast<uint32_t>(length));
         EXPECT_EQ(r.raw[r.returned], 0xCC) << "wrote past the reply";
     }
-    const int expected[VLBM_REQUEST_COUNT] = {44, 44, 0, 8, 0,  0, 0, 4, 0,
-                                              4,  0,  4, 0, 16, 0, 0, 1, 32};
-    const int inputs[VLBM_REQUEST_COUNT] = {0, 0, 0, 0, 1032, 0,  0, 0, 4,
-                                            0, 4, 0, 4, 0,    16, 8, 4, 0};
-    for (uint32_t fn = 0; fn < VLBM_REQUEST_COUNT; ++fn) {
-        EXPECT_EQ(vlbm_payload_length(fn), expected[fn]) << fn;
-        EXPECT_EQ(vlbm_input_length(fn), inputs[fn]) << fn;
+    const int expected[VLB_REQUEST_COUNT] = {44, 44, 0, 8, 0,  0, 0, 4, 0,
+                                             4,  0,  4, 0, 16, 0, 0, 1, 32};
+    const int inputs[VLB_REQUEST_COUNT] = {0, 0, 0, 0, 1032, 0,  0, 0, 4,
+                                           0, 4, 0, 4, 0,    16, 8, 4, 0};
+    for (uint32_t fn = 0; fn < VLB_REQUEST_COUNT; ++fn) {
+        EXPECT_EQ(vlb_request_payload_length(fn), expected[fn]) << fn;
+        EXPECT_EQ(vlb_request_input_length(fn), inputs[fn]) << fn;
     }
 }
 
 TEST_F(BoardModelTest, ReplyBufferOneByteShortIsRefusedUntouched) {
-    for (uint32_t fn = 0; fn < VLBM_REQUEST_COUNT; ++fn) {
+    for (uint32_t fn = 0; fn < VLB_REQUEST_COUNT; ++fn) {
         SCOPED_TRACE(fn);
-        Reply r = call(fn, Bytes(static_cast<size_t>(vlbm_input_length(fn)), 0),
-                       3u + static_cast<uint32_t>(vlbm_payload_length(fn)));
+        Reply r = call(fn, Bytes(static_cast<size_t>(vlb_request_input_length(fn)), 0),
+                       3u + static_cast<uint32_t>(vlb_request_payload_length(fn)));
         EXPECT_EQ(r.outcome, VLBM_BUFFER_TOO_SMALL);
         EXPECT_EQ(r.returned, 0xFFFFFFFFu);
         EXPECT_EQ(r.raw, Bytes(64, 0xCC));
@@ -197,14 +197,14 @@ TEST_F(BoardModelTest, ReplyBufferOneByteShortIsRefusedUntouched) {
 TEST_F(BoardModelTest, UnknownRequestIsRefused) {
     for (uint32_t fn : {18u, 19u, 0x800u, 0xFFFFFFFFu}) {
         EXPECT_EQ(call(fn).outcome, VLBM_UNKNOWN_REQUEST) << fn;
-        EXPECT_EQ(vlbm_payload_length(fn), -1);
-        EXPECT_EQ(vlbm_input_length(fn), -1);
+        EXPECT_EQ(vlb_request_payload_length(fn), -1);
+        EXPECT_EQ(vlb_request_input_length(fn), -1);
     }
 }
 
 TEST_F(BoardModelTest, ShortOrMissingInputIsAnInvalidParameter) {
-    for (uint32_t fn = 0; fn < VLBM_REQUEST_COUNT; ++fn) {
-        const int need = vlbm_input_length(fn);
+    for (uint32_t fn = 0; fn < VLB_REQUEST_COUNT; ++fn) {
+        const int need = vlb_request_input_length(fn);
         if (need == 0) {
             continue;
         }
@@ -217,11 +217,11 @@ TEST_F(BoardModelTest, ShortOrMissingInputIsAnInvalidParameter) {
                                &returned),
                   VLBM_INVALID_PARAMETER);
     }
-    EXPECT_EQ(get(VLBM_REQ_GET_LED), 0u);
+    EXPECT_EQ(get(VLB_REQ_GET_LED), 0u);
 }
 
 TEST_F(BoardModelTest, DefaultVersionsAreReportedInTheVersionRecordLayout) {
-    Reply r = call(VLBM_REQ_GET_DRIVER_VERSION);
+    Reply r = call(VLB_REQ_GET_DRIVER_VERSION);
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(get32(&r.payload[0]), 2u);
     EXPECT_EQ(get32(&r.payload[4]), 4u);
@@ -229,7 +229,7 @@ TEST_F(BoardModelTest, DefaultVersionsAreReportedInTheVersionRecordLayout) {
     Bytes text(32, 0);
     std::memcpy(text.data(), "2.4.1", 5);
     EXPECT_EQ(Bytes(r.payload.begin() + 12, r.payload.end()), text);
-    r = call(VLBM_REQ_GET_FIRMWARE_VERSION);
+    r = call(VLB_REQ_GET_FIRMWARE_VERSION);
     EXPECT_EQ(get32(&r.payload[0]), 1u);
     EXPECT_EQ(get32(&r.payload[4]), 3u);
     EXPECT_EQ(get32(&r.payload[8]), 0u);
@@ -237,7 +237,7 @@ TEST_F(BoardModelTest, DefaultVersionsAreReportedInTheVersionRecordLayout) {
 }
 
 TEST_F(BoardModelTest, SerialIsZeroPaddedOrExactlyThirtyTwoCharacters) {
-    Reply r = call(VLBM_REQ_GET_SERIAL);
+    Reply r = call(VLB_REQ_GET_SERIAL);
     Bytes expected(32, 0);
     std::memcpy(expected.data(), "VLN-SIM-0000", 12);
     EXPECT_EQ(r.payload, expected);
@@ -245,7 +245,7 @@ TEST_F(BoardModelTest, SerialIsZeroPaddedOrExactlyThirtyTwoCharacters) {
     const char full[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
     std::memcpy(config.serial, full, 32);
     vlbm_init(&board, &config);
-    r = call(VLBM_REQ_GET_SERIAL);
+    r = call(VLB_REQ_GET_SERIAL);
     EXPECT_EQ(r.payload, Bytes(full, full + 32));
     EXPECT_EQ(r.raw[36], 0xCC);
 }
@@ -258,9 +258,9 @@ struct RangedProperty {
 
 TEST_F(BoardModelTest, RangedPropertiesKeepValidValuesAndRefuseOthers) {
     const RangedProperty properties[] = {
-        {VLBM_REQ_SET_LED, VLBM_REQ_GET_LED, 2},
-        {VLBM_REQ_SET_TRIGGER_POLARITY, VLBM_REQ_GET_TRIGGER_POLARITY, 1},
-        {VLBM_REQ_SET_TRIGGER_STATUS, VLBM_REQ_GET_TRIGGER_STATUS, 1}};
+        {VLB_REQ_SET_LED, VLB_REQ_GET_LED, 2},
+        {VLB_REQ_SET_TRIGGER_POLARITY, VLB_REQ_GET_TRIGGER_POLARITY, 1},
+        {VLB_REQ_SET_TRIGGER_STATUS, VLB_REQ_GET_TRIGGER_STATUS, 1}};
     for (const auto& p : properties) {
         SCOPED_TRACE(p.set);
         EXPECT_EQ(get(p.get), 0u);
@@ -269,7 +269,7 @@ TEST_F(BoardModelTest, RangedPropertiesKeepValidValuesAndRefuseOthers) {
             EXPECT_EQ(get(p.get), v);
         }
         for (uint32_t bad : {p.max + 1, 0x100u, 0x80000000u, 0xFFFFFFFFu}) {
-            EXPECT_EQ(status(p.set, le32(bad)), VLBM_STATUS_INVALID_DATA);
+            EXPECT_EQ(status(p.set, le32(bad)), VLB_STATUS_INVALID_DATA);
             EXPECT_EQ(get(p.get), p.max);
         }
     }
@@ -277,17 +277,17 @@ TEST_F(BoardModelTest, RangedPropertiesKeepValidValuesAndRefuseOthers) {
 
 TEST_F(BoardModelTest, OnlyAnArmedTriggerFiresAndSettingOverwritesIt) {
     vlbm_fire_trigger(&board);
-    EXPECT_EQ(get(VLBM_REQ_GET_TRIGGER_STATUS), 0u);
-    ASSERT_EQ(status(VLBM_REQ_SET_TRIGGER_STATUS, le32(1)), 0);
+    EXPECT_EQ(get(VLB_REQ_GET_TRIGGER_STATUS), 0u);
+    ASSERT_EQ(status(VLB_REQ_SET_TRIGGER_STATUS, le32(1)), 0);
     vlbm_fire_trigger(&board);
-    EXPECT_EQ(get(VLBM_REQ_GET_TRIGGER_STATUS), 2u);
-    EXPECT_EQ(status(VLBM_REQ_SET_TRIGGER_STATUS, le32(2)), VLBM_STATUS_INVALID_DATA);
-    ASSERT_EQ(status(VLBM_REQ_SET_TRIGGER_STATUS, le32(1)), 0);
-    EXPECT_EQ(get(VLBM_REQ_GET_TRIGGER_STATUS), 1u);
+    EXPECT_EQ(get(VLB_REQ_GET_TRIGGER_STATUS), 2u);
+    EXPECT_EQ(status(VLB_REQ_SET_TRIGGER_STATUS, le32(2)), VLB_STATUS_INVALID_DATA);
+    ASSERT_EQ(status(VLB_REQ_SET_TRIGGER_STATUS, le32(1)), 0);
+    EXPECT_EQ(get(VLB_REQ_GET_TRIGGER_STATUS), 1u);
 }
 
 TEST_F(BoardModelTest, PowersOnAtOneHundredMegahertzInternal) {
-    EXPECT_EQ(call(VLBM_REQ_GET_CLOCK).payload, clockRecord(0, 100 * kMHz));
+    EXPECT_EQ(call(VLB_REQ_GET_CLOCK).payload, clockRecord(0, 100 * kMHz));
     EXPECT_EQ(frequencyFromRegisters(), 100 * kMHz);
     EXPECT_EQ(reg(0x000), 0x18);
     EXPECT_EQ(reg(0x003), 0x01);
@@ -308,9 +308,9 @@ TEST_F(BoardModelTest, EveryProducibleFrequencyProgramsMatchingDividers) {
     ASSERT_EQ(producible.size(), 863u);
     for (int64_t f : producible) {
         SCOPED_TRACE(f);
-        ASSERT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(0, f)), 0);
+        ASSERT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(0, f)), 0);
         EXPECT_EQ(frequencyFromRegisters(), f);
-        EXPECT_EQ(call(VLBM_REQ_GET_CLOCK).payload, clockRecord(0, f));
+        EXPECT_EQ(call(VLB_REQ_GET_CLOCK).payload, clockRecord(0, f));
     }
 }
 
@@ -334,55 +334,55 @@ TEST_F(BoardModelTest, UnreachableInternalFrequencyLeavesThePllUnlockedAndStateU
     for (int64_t f : {int64_t{123456789}, int64_t{0}, int64_t{-100000000}, 800 * kMHz,
                       int64_t{1100000001}, 9375000 - int64_t{1}, INT64_MAX, INT64_MIN}) {
         SCOPED_TRACE(f);
-        EXPECT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(0, f)), VLBM_STATUS_PLL_NOT_LOCKED);
+        EXPECT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(0, f)), VLB_STATUS_PLL_NOT_LOCKED);
     }
     EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(BoardModelTest, ExternalReferenceIsAcceptedFromOneHertzToOneGigahertz) {
     for (int64_t f : {int64_t{1}, 123456789 + int64_t{0}, 1000 * kMHz}) {
-        ASSERT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(1, f)), 0) << f;
-        EXPECT_EQ(call(VLBM_REQ_GET_CLOCK).payload, clockRecord(1, f));
+        ASSERT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(1, f)), 0) << f;
+        EXPECT_EQ(call(VLB_REQ_GET_CLOCK).payload, clockRecord(1, f));
         EXPECT_EQ(reg(0x1E1) & 0x03, 0x01) << "CLK input selected, VCO divider bypassed";
     }
     for (int64_t f : {int64_t{0}, int64_t{-1}, 1000 * kMHz + 1, INT64_MIN}) {
-        EXPECT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(1, f)), VLBM_STATUS_INVALID_DATA) << f;
+        EXPECT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(1, f)), VLB_STATUS_INVALID_DATA) << f;
     }
     for (uint32_t mode : {2u, 0x100u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(mode, 100 * kMHz)),
-                  VLBM_STATUS_INVALID_DATA);
+        EXPECT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(mode, 100 * kMHz)),
+                  VLB_STATUS_INVALID_DATA);
     }
-    EXPECT_EQ(call(VLBM_REQ_GET_CLOCK).payload, clockRecord(1, 1000 * kMHz));
-    ASSERT_EQ(status(VLBM_REQ_SET_CLOCK, clockRecord(0, 125 * kMHz)), 0);
+    EXPECT_EQ(call(VLB_REQ_GET_CLOCK).payload, clockRecord(1, 1000 * kMHz));
+    ASSERT_EQ(status(VLB_REQ_SET_CLOCK, clockRecord(0, 125 * kMHz)), 0);
     EXPECT_EQ(reg(0x1E1) & 0x03, 0x02);
     EXPECT_EQ(frequencyFromRegisters(), 125 * kMHz);
 }
 
 TEST_F(BoardModelTest, ClockRecordKeepsItsReservedBytes) {
     const Bytes record = clockRecord(0, 250 * kMHz, 0xDEADBEEF);
-    ASSERT_EQ(status(VLBM_REQ_SET_CLOCK, record), 0);
-    EXPECT_EQ(call(VLBM_REQ_GET_CLOCK).payload, record);
+    ASSERT_EQ(status(VLB_REQ_SET_CLOCK, record), 0);
+    EXPECT_EQ(call(VLB_REQ_GET_CLOCK).payload, record);
 }
 
 TEST_F(BoardModelTest, RegistersRoundTripWithinTheirRange) {
     for (uint32_t address : {0x000u, 0x123u, 0x231u}) {
         ASSERT_EQ(regWrite(address, 0xA5), 0);
-        Reply r = call(VLBM_REQ_REG_READ, le32(address));
+        Reply r = call(VLB_REQ_REG_READ, le32(address));
         ASSERT_EQ(r.status, 0);
         ASSERT_EQ(r.payload, Bytes{0xA5});
     }
     EXPECT_EQ(regWrite(0x232, 0x01), 0);
-    EXPECT_EQ(call(VLBM_REQ_REG_READ, le32(0x232)).payload, Bytes{0x00})
+    EXPECT_EQ(call(VLB_REQ_REG_READ, le32(0x232)).payload, Bytes{0x00})
         << "update bit clears itself";
 
     const Bytes before = snapshot();
-    EXPECT_EQ(regWrite(0x233, 0x00), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(regWrite(0xFFFFFFFF, 0x00), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(regWrite(0x010, 0x100), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(regWrite(0x010, 0xFFFFFFFF), VLBM_STATUS_INVALID_DATA);
+    EXPECT_EQ(regWrite(0x233, 0x00), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(regWrite(0xFFFFFFFF, 0x00), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(regWrite(0x010, 0x100), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(regWrite(0x010, 0xFFFFFFFF), VLB_STATUS_INVALID_DATA);
     EXPECT_EQ(snapshot(), before);
-    Reply r = call(VLBM_REQ_REG_READ, le32(0x233));
-    EXPECT_EQ(r.status, VLBM_STATUS_INVALID_DATA);
+    Reply r = call(VLB_REQ_REG_READ, le32(0x233));
+    EXPECT_EQ(r.status, VLB_STATUS_INVALID_DATA);
     EXPECT_EQ(r.payload, Bytes{0x00}) << "payload is zero when the status is not";
 }
 
@@ -392,7 +392,7 @@ class BoardUpdateBlockSize : public BoardModelTest,
 TEST_P(BoardUpdateBlockSize, ValidImageBecomesTheFirmware) {
     const Bytes image = makeImage(7, 8, 9, "7.8.9-test", 3000);
     uint32_t state = 0, received = 0;
-    ASSERT_EQ(status(VLBM_REQ_UPDATE_START), 0);
+    ASSERT_EQ(status(VLB_REQ_UPDATE_START), 0);
     for (uint32_t expected : {1u, 1u, 2u}) {
         updateState(&state, &received);
         EXPECT_EQ(state, expected);
@@ -401,17 +401,17 @@ TEST_P(BoardUpdateBlockSize, ValidImageBecomesTheFirmware) {
     updateState(&state, &received);
     EXPECT_EQ(state, 2u);
     EXPECT_EQ(received, image.size());
-    ASSERT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), 0);
+    ASSERT_EQ(status(VLB_REQ_UPDATE_COMPLETE), 0);
     updateState(&state, &received);
     EXPECT_EQ(state, 4u);
 
-    Reply r = call(VLBM_REQ_GET_FIRMWARE_VERSION);
+    Reply r = call(VLB_REQ_GET_FIRMWARE_VERSION);
     EXPECT_EQ(get32(&r.payload[0]), 7u);
     EXPECT_EQ(get32(&r.payload[4]), 8u);
     EXPECT_EQ(get32(&r.payload[8]), 9u);
     EXPECT_EQ(std::memcmp(&r.payload[12], &image[20], 32), 0);
-    EXPECT_EQ(get32(call(VLBM_REQ_GET_DRIVER_VERSION).payload.data()), 2u);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_START), 0) << "a finished update may start again";
+    EXPECT_EQ(get32(call(VLB_REQ_GET_DRIVER_VERSION).payload.data()), 2u);
+    EXPECT_EQ(status(VLB_REQ_UPDATE_START), 0) << "a finished update may start again";
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, BoardUpdateBlockSize, ::testing::Values(1024u, 64u, 10u, 1u));
@@ -430,40 +430,39 @@ TEST_F(BoardModelTest, BadImageFailsVerificationAndKeepsTheFirmware) {
         SCOPED_TRACE(c.what);
         Bytes image = makeImage(9, 9, 9, "9.9.9", 500);
         image[c.at] ^= c.xorMask;
-        ASSERT_EQ(status(VLBM_REQ_UPDATE_RESET), 0);
+        ASSERT_EQ(status(VLB_REQ_UPDATE_RESET), 0);
         startAndErase();
         ASSERT_EQ(sendImage(image, 1024), 0);
-        EXPECT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), VLBM_STATUS_INVALID_DATA);
+        EXPECT_EQ(status(VLB_REQ_UPDATE_COMPLETE), VLB_STATUS_INVALID_DATA);
         uint32_t state = 0, received = 0;
         updateState(&state, &received);
         EXPECT_EQ(state, 5u);
-        EXPECT_EQ(get32(call(VLBM_REQ_GET_FIRMWARE_VERSION).payload.data()), 1u);
+        EXPECT_EQ(get32(call(VLB_REQ_GET_FIRMWARE_VERSION).payload.data()), 1u);
     }
     startAndErase(); // a failed update may start again
     ASSERT_EQ(sendImage(Bytes(63, 0), 1024), 0);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), VLBM_STATUS_INVALID_DATA)
-        << "shorter than a header";
+    EXPECT_EQ(status(VLB_REQ_UPDATE_COMPLETE), VLB_STATUS_INVALID_DATA) << "shorter than a header";
 }
 
 TEST_F(BoardModelTest, UpdateCallsOutOfOrderAreRefused) {
-    const uint8_t data[VLBM_BLOCK_DATA_MAX + 8] = {};
-    EXPECT_EQ(writeBlock(0, data, 16), VLBM_STATUS_UPDATE_INVALID_STATUS);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), VLBM_STATUS_UPDATE_INVALID_STATUS);
-    ASSERT_EQ(status(VLBM_REQ_UPDATE_START), 0);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_START), VLBM_STATUS_UPDATE_INVALID_STATUS);
-    EXPECT_EQ(writeBlock(0, data, 16), VLBM_STATUS_UPDATE_INVALID_STATUS) << "still erasing";
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), VLBM_STATUS_UPDATE_INVALID_STATUS);
+    const uint8_t data[VLB_BLOCK_DATA_MAX + 8] = {};
+    EXPECT_EQ(writeBlock(0, data, 16), VLB_STATUS_UPDATE_INVALID_STATUS);
+    EXPECT_EQ(status(VLB_REQ_UPDATE_COMPLETE), VLB_STATUS_UPDATE_INVALID_STATUS);
+    ASSERT_EQ(status(VLB_REQ_UPDATE_START), 0);
+    EXPECT_EQ(status(VLB_REQ_UPDATE_START), VLB_STATUS_UPDATE_INVALID_STATUS);
+    EXPECT_EQ(writeBlock(0, data, 16), VLB_STATUS_UPDATE_INVALID_STATUS) << "still erasing";
+    EXPECT_EQ(status(VLB_REQ_UPDATE_COMPLETE), VLB_STATUS_UPDATE_INVALID_STATUS);
     for (int i = 0; i < VLBM_ERASE_POLLS; ++i) {
-        call(VLBM_REQ_UPDATE_STATUS);
+        call(VLB_REQ_UPDATE_STATUS);
     }
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_START), VLBM_STATUS_UPDATE_INVALID_STATUS);
+    EXPECT_EQ(status(VLB_REQ_UPDATE_START), VLB_STATUS_UPDATE_INVALID_STATUS);
     ASSERT_EQ(writeBlock(0, data, 16), 0);
-    EXPECT_EQ(writeBlock(0, data, 16), VLBM_STATUS_UPDATE_INVALID_STATUS) << "repeated block";
-    EXPECT_EQ(writeBlock(32, data, 16), VLBM_STATUS_UPDATE_INVALID_STATUS) << "gap";
-    EXPECT_EQ(writeBlock(16, data, 0), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(writeBlock(16, data, VLBM_BLOCK_DATA_MAX + 1), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(writeBlock(VLBM_IMAGE_MAX - 8, data, 16), VLBM_STATUS_INVALID_DATA);
-    EXPECT_EQ(writeBlock(0xFFFFFFF8u, data, 16), VLBM_STATUS_INVALID_DATA);
+    EXPECT_EQ(writeBlock(0, data, 16), VLB_STATUS_UPDATE_INVALID_STATUS) << "repeated block";
+    EXPECT_EQ(writeBlock(32, data, 16), VLB_STATUS_UPDATE_INVALID_STATUS) << "gap";
+    EXPECT_EQ(writeBlock(16, data, 0), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(writeBlock(16, data, VLB_BLOCK_DATA_MAX + 1), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(writeBlock(VLB_IMAGE_MAX - 8, data, 16), VLB_STATUS_INVALID_DATA);
+    EXPECT_EQ(writeBlock(0xFFFFFFF8u, data, 16), VLB_STATUS_INVALID_DATA);
     uint32_t state = 0, received = 0;
     updateState(&state, &received);
     EXPECT_EQ(state, 2u);
@@ -474,18 +473,18 @@ TEST_F(BoardModelTest, ResetMidwayDiscardsTheImageAndReturnsToIdle) {
     const Bytes image = makeImage(3, 0, 0, "3.0.0", 2000);
     startAndErase();
     ASSERT_EQ(writeBlock(0, image.data(), 1024), 0);
-    ASSERT_EQ(status(VLBM_REQ_UPDATE_RESET), 0);
+    ASSERT_EQ(status(VLB_REQ_UPDATE_RESET), 0);
     uint32_t state = 9, received = 9;
     updateState(&state, &received);
     EXPECT_EQ(state, 0u);
     EXPECT_EQ(received, 0u);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), VLBM_STATUS_UPDATE_INVALID_STATUS);
-    EXPECT_EQ(status(VLBM_REQ_UPDATE_RESET), 0) << "reset is always accepted";
+    EXPECT_EQ(status(VLB_REQ_UPDATE_COMPLETE), VLB_STATUS_UPDATE_INVALID_STATUS);
+    EXPECT_EQ(status(VLB_REQ_UPDATE_RESET), 0) << "reset is always accepted";
 
     startAndErase();
     ASSERT_EQ(sendImage(image, 1024), 0);
-    ASSERT_EQ(status(VLBM_REQ_UPDATE_COMPLETE), 0);
-    EXPECT_EQ(get32(call(VLBM_REQ_GET_FIRMWARE_VERSION).payload.data()), 3u);
+    ASSERT_EQ(status(VLB_REQ_UPDATE_COMPLETE), 0);
+    EXPECT_EQ(get32(call(VLB_REQ_GET_FIRMWARE_VERSION).payload.data()), 3u);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Finding the boards through the configuration manager.
 #include "device/discovery.h"
 #include "support/library_fixture.h"
+#include "velnor_board_protocol.h"
 
 #include <string>
 
@@ -18,7 +19,7 @@ const char* const fetch_call = "CM_Get_Device_Interface_ListW(&guid, NULL, list.
 
 TEST_F(Discovery, NoBoardGivesAnEmptyListFromASizeOfOne) {
     std::uint32_t length = 0;
-    const vlsim_guid guid = VLSIM_BOARD_INTERFACE_GUID;
+    const vlsim_guid guid = VLB_INTERFACE_CLASS_INIT;
     ASSERT_EQ(vlsim_CM_Get_Device_Interface_List_SizeA(&length, &guid, nullptr, 0), 0u);
     EXPECT_EQ(length, 1u);
     size_t count = 99;

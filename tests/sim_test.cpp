@@ -13,7 +13,10 @@ namespace {
 
 const size_t boardsAtProcessStart = vlsim_board_count();
 
-constexpr vlsim_guid kBoardClass = VLSIM_BOARD_INTERFACE_GUID;
+// Written out here rather than taken from the protocol header, so the test
+// catches a change of the class on either side.
+constexpr vlsim_guid kBoardClass = {
+    0x2CFB54E9u, 0xA1BBu, 0x4A3Cu, {0x92, 0x52, 0xCA, 0x9B, 0x7E, 0x95, 0xB2, 0xE5}};
 constexpr vlsim_guid kOtherClass = {0x12345678u, 0x1234u, 0x5678u, {1, 2, 3, 4, 5, 6, 7, 8}};
 constexpr uint32_t kGetDriverVersion = 0, kSetLed = 8, kGetLed = 7, kGetSerial = 17;
 constexpr size_t kVersionReply = 4 + 44;

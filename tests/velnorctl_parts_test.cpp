@@ -129,6 +129,14 @@ TEST(FirmwareImage, CheckNamesWhatIsWrongWithACorruptedImage) {
         {"reserved word", [](auto& b) { b[63] = 1; }, "reserved header word"},
         {"payload byte", [](auto& b) { b[64 + 1500] ^= 0x80; }, "does not match the header's"},
         {"crc field", [](auto& b) { b[56] ^= 1; }, "does not match the header's"},
+        {"payload above the board's limit",
+         [](auto& b) {
+             b[52] = 0xC1; // 0x00FFFFC1: one byte more than a 16 MiB image holds
+             b[53] = 0xFF;
+             b[54] = 0xFF;
+             b[55] = 0x00;
+         },
+         "header gives a 16777153-byte payload, more than the board accepts (16777152)"},
     };
     for (const auto& corruption : corruptions) {
         SCOPED_TRACE(corruption.name);
@@ -153,6 +161,20 @@ TEST(FirmwareImage, VersionMustBeThreeNumbers) {
         EXPECT_THROW(velnorctl::parse_image_version(text), ToolError);
     }
     EXPECT_EQ(velnorctl::parse_image_version("10.20.30").minor, 20u);
+}
+
+TEST(FirmwareImage, PayloadTheBoardCannotTakeIsRefused) {
+    const std::vector<uint8_t> payload(16 * 1024 * 1024 - 64 + 1, 0x5A);
+    try {
+        velnorctl::pack_image(velnorctl::parse_image_version("1.0.0"), payload);
+        ADD_FAILURE() << "packed";
+    } catch (const ToolError& error) {
+        EXPECT_EQ(error.exit(), Exit::usage);
+        EXPECT_STREQ(error.what(), "payload too large for an image");
+    }
+    const std::vector<uint8_t> largest(16 * 1024 * 1024 - 64, 0x5A);
+    EXPECT_EQ(velnorctl::pack_image(velnorctl::parse_image_version("1.0.0"), largest).size(),
+              16u * 1024u * 1024u);
 }
 
 TEST(FirmwareImage, VersionTextLongerThanTheFieldIsRefused) {

@@ -1,5 +1,5 @@
 /*
- * velnor_sim.h - the virtual platform: a stand-in for the Windows
+ * velnor_sim.h - the virtual platform's C API: a stand-in for the Windows
  * configuration manager, the kernel32 file calls and the board's kernel
  * driver, so that Velnor applications can be developed and tested without a
  * board (and, on Linux, without Windows).
@@ -31,12 +31,17 @@
  *     order answer -8. Status: state (0 idle, 1 erasing, 2 ready,
  *     3 verifying, 4 done, 5 failed) and bytes received.
  *
+ * The boards themselves are the board model of board/ (board_model.h);
+ * the facts of their protocol are in velnor_board_protocol.h.
+ *
  * State is process-wide and thread-safe. At process start one board with the
  * default configuration is present; vlsim_reset removes every board, fault
  * and record.
  */
 #ifndef VELNOR_SIM_H
 #define VELNOR_SIM_H
+
+#include <velnor.h>
 
 #include <stddef.h>
 #include <stdint.h>
@@ -80,39 +85,35 @@ typedef struct vlsim_guid {
     uint8_t data4[8];
 } vlsim_guid;
 
-/* The board interface class {2CFB54E9-A1BB-4A3C-9252-CA9B7E95B2E5}. */
-#define VLSIM_BOARD_INTERFACE_GUID                                                \
-    {                                                                             \
-        0x2CFB54E9u, 0xA1BBu, 0x4A3Cu, { 0x92, 0x52, 0xCA, 0x9B, 0x7E, 0x95, 0xB2, 0xE5 } \
-    }
+/* The board interface class is VLB_INTERFACE_CLASS_INIT of
+ * velnor_board_protocol.h:
+ *     static const vlsim_guid board_class = VLB_INTERFACE_CLASS_INIT; */
 
 /* ---- The system calls (what the simulation build of the library calls) ---- */
 
-VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t* length, const vlsim_guid* guid,
-                                                             const char* device_id, uint32_t flags);
-VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_guid* guid, const wchar_t* device_id,
-                                                       wchar_t* buffer, uint32_t length, uint32_t flags);
-VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t access, uint32_t share_mode, void* security,
-                                  uint32_t disposition, uint32_t flags, void* template_file);
+VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t* length,
+                                                            const vlsim_guid* guid,
+                                                            const char* device_id, uint32_t flags);
+VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_guid* guid,
+                                                       const wchar_t* device_id, wchar_t* buffer,
+                                                       uint32_t length, uint32_t flags);
+VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t access, uint32_t share_mode,
+                                  void* security, uint32_t disposition, uint32_t flags,
+                                  void* template_file);
 VLSIM_API int vlsim_CloseHandle(void* handle);
-VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in, uint32_t in_length, void* out,
-                                    uint32_t out_length, uint32_t* bytes_returned, void* overlapped);
+VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in, uint32_t in_length,
+                                    void* out, uint32_t out_length, uint32_t* bytes_returned,
+                                    void* overlapped);
 /* The calling thread's last error, as set by the calls above. */
 VLSIM_API uint32_t vlsim_GetLastError(void);
 
 /* ---- Boards ---- */
 
-typedef struct vlsim_version {
-    uint32_t major;
-    uint32_t minor;
-    uint32_t patch;
-    char text[32];
-} vlsim_version;
-
+/* Versions are the library's vl_version: what the board reports is what the library hands on. */
 typedef struct vlsim_board_config {
-    char serial[33];          /* up to 32 characters, zero-ended */
-    vlsim_version driver;     /* driver version the board reports */
-    vlsim_version firmware;   /* firmware version before any update */
+    char serial[33];     /* up to 32 characters, zero-ended */
+    vl_version driver;   /* driver version the board reports */
+    vl_version firmware; /* firmware version before any update */
 } vlsim_board_config;
 
 /* Removes every board, fault switch and record; counters restart at 0. No board remains. */
@@ -125,7 +126,7 @@ VLSIM_API void vlsim_default_board_config(vlsim_board_config* config);
 /*
  * Adds a board (config null: defaults) and returns its id (0, 1, ... in
  * order of arrival since the last reset). Its interface path is
- * \\?\ROOT#VELNOR#<id as 4 digits>#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}.
+ * \\?\ROOT#VELNOR#<id as 4 digits>#<the interface class, VLB_INTERFACE_CLASS_TEXT>.
  */
 VLSIM_API int vlsim_add_board(const vlsim_board_config* config);
 
@@ -136,7 +137,8 @@ VLSIM_API int vlsim_remove_board(int id);
 /* Number of boards present. */
 VLSIM_API size_t vlsim_board_count(void);
 
-/* Copies the interface path of board id (zero-ended, truncated to size). Returns its length, or -1. */
+/* Copies the interface path of board id (zero-ended, truncated to size). Returns its length, or -1.
+ */
 VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size);
 
 /* An armed trigger on board id fires (status becomes 2). Returns 0 or -1. */
@@ -185,8 +187,8 @@ typedef struct vlsim_request_record {
     int in_was_null;
     uint32_t out_length;
     uint32_t bytes_returned;
-    int succeeded;   /* the call's result */
-    uint32_t error;  /* last error when it failed */
+    int succeeded;  /* the call's result */
+    uint32_t error; /* last error when it failed */
 } vlsim_request_record;
 
 /* Number of DeviceIoControl requests logged since the last reset or clear. The log keeps

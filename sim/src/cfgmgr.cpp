@@ -7,17 +7,17 @@ namespace velnor::sim {
 namespace {
 
 bool is_board_class(const vlsim_guid& guid) {
-    static const vlsim_guid board_class = VLSIM_BOARD_INTERFACE_GUID;
+    static const vlsim_guid board_class = VLB_INTERFACE_CLASS_INIT;
     return guid.data1 == board_class.data1 && guid.data2 == board_class.data2 &&
            guid.data3 == board_class.data3 &&
            std::memcmp(guid.data4, board_class.data4, sizeof guid.data4) == 0;
 }
 
-std::size_t list_length(const Platform& p, const vlsim_guid& guid) {
+std::size_t list_length(const platform_t& p, const vlsim_guid& guid) {
     return is_board_class(guid) ? p.list_chars + 1 : 1;
 }
 
-void write_list(const Platform& p, const vlsim_guid& guid, wchar_t* buffer) {
+void write_list(const platform_t& p, const vlsim_guid& guid, wchar_t* buffer) {
     if (is_board_class(guid)) {
         for (const auto& board : p.boards) {
             if (board) {
@@ -38,7 +38,7 @@ extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t*
                                                                        const vlsim_guid* guid,
                                                                        const char* /*device_id*/,
                                                                        uint32_t /*flags*/) {
-    Platform& p = platform();
+    platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_SIZE)) {
         return *fault;
@@ -63,7 +63,7 @@ extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_gu
                                                                   const wchar_t* /*device_id*/,
                                                                   wchar_t* buffer, uint32_t length,
                                                                   uint32_t /*flags*/) {
-    Platform& p = platform();
+    platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_FETCH)) {
         return *fault;

@@ -7,9 +7,9 @@ using namespace velnor::sim;
 
 namespace {
 
-using Lock = std::lock_guard<std::mutex>;
+using lock_t = std::lock_guard<std::mutex>;
 
-void copy_record(const LoggedRequest& from, vlsim_request_record* to) {
+void copy_record(const logged_request_t& from, vlsim_request_record* to) {
     std::memset(to, 0, sizeof *to);
     to->handle = from.handle;
     to->code = from.code;
@@ -31,8 +31,8 @@ bool valid_kind(vlsim_call kind) {
 /* ---- Boards ---- */
 
 extern "C" VLSIM_API void vlsim_reset(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.reset();
 }
 
@@ -40,33 +40,33 @@ extern "C" VLSIM_API void vlsim_default_board_config(vlsim_board_config* config)
     if (config == nullptr) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     default_config(p.next_board_id(), config);
 }
 
 extern "C" VLSIM_API int vlsim_add_board(const vlsim_board_config* config) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.add_board(config);
 }
 
 extern "C" VLSIM_API int vlsim_remove_board(int id) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.remove_board(id);
 }
 
 extern "C" VLSIM_API size_t vlsim_board_count(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.board_count;
 }
 
 extern "C" VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    const Board* board = p.find_board(id);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    const board_t* board = p.find_board(id);
     if (board == nullptr) {
         return -1;
     }
@@ -79,9 +79,9 @@ extern "C" VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size) 
 }
 
 extern "C" VLSIM_API int vlsim_fire_trigger(int id) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    Board* board = p.find_board(id);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    board_t* board = p.find_board(id);
     if (board == nullptr) {
         return -1;
     }
@@ -90,9 +90,9 @@ extern "C" VLSIM_API int vlsim_fire_trigger(int id) {
 }
 
 extern "C" VLSIM_API int vlsim_read_register(int id, uint32_t address, uint8_t* value) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    Board* board = p.find_board(id);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    board_t* board = p.find_board(id);
     if (board == nullptr || value == nullptr) {
         return -1;
     }
@@ -102,7 +102,7 @@ extern "C" VLSIM_API int vlsim_read_register(int id, uint32_t address, uint8_t* 
     }
     std::uint8_t reply[5] = {};
     std::uint32_t produced = 0;
-    if (vlbm_request(&board->model, VLBM_REQ_REG_READ, in, sizeof in, reply, sizeof reply,
+    if (vlbm_request(&board->model, VLB_REQ_REG_READ, in, sizeof in, reply, sizeof reply,
                      &produced) != VLBM_DONE ||
         produced != sizeof reply || reply[0] != 0 || reply[1] != 0 || reply[2] != 0 ||
         reply[3] != 0) {
@@ -118,20 +118,20 @@ extern "C" VLSIM_API uint64_t vlsim_call_count(vlsim_call kind) {
     if (!valid_kind(kind)) {
         return 0;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.calls[static_cast<std::size_t>(kind)];
 }
 
 extern "C" VLSIM_API size_t vlsim_open_handle_count(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.handles.size();
 }
 
 extern "C" VLSIM_API int vlsim_last_open(vlsim_open_record* record) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     if (!p.last_open || record == nullptr) {
         return -1;
     }
@@ -140,14 +140,14 @@ extern "C" VLSIM_API int vlsim_last_open(vlsim_open_record* record) {
 }
 
 extern "C" VLSIM_API size_t vlsim_request_count(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     return p.requests.size();
 }
 
 extern "C" VLSIM_API int vlsim_request_at(size_t i, vlsim_request_record* record) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     if (i >= p.requests.size() || record == nullptr) {
         return -1;
     }
@@ -156,8 +156,8 @@ extern "C" VLSIM_API int vlsim_request_at(size_t i, vlsim_request_record* record
 }
 
 extern "C" VLSIM_API int vlsim_last_request(vlsim_request_record* record) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     if (p.requests.empty() || record == nullptr) {
         return -1;
     }
@@ -166,8 +166,8 @@ extern "C" VLSIM_API int vlsim_last_request(vlsim_request_record* record) {
 }
 
 extern "C" VLSIM_API void vlsim_clear_requests(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.requests.clear();
 }
 
@@ -177,8 +177,8 @@ extern "C" VLSIM_API void vlsim_fail_next(vlsim_call kind, uint32_t value) {
     if (!valid_kind(kind)) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.faults.next[static_cast<std::size_t>(kind)] = value;
 }
 
@@ -186,20 +186,20 @@ extern "C" VLSIM_API void vlsim_fail_call_at(uint64_t n, uint32_t value) {
     if (n == 0) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.faults.at_call[p.total_calls + n] = value;
 }
 
 extern "C" VLSIM_API void vlsim_next_open_returns_null(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.faults.next_open_null = true;
 }
 
 extern "C" VLSIM_API void vlsim_add_board_before_next_fetch(const vlsim_board_config* config) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.faults.arrival = true;
     p.faults.arrival_config.reset();
     if (config != nullptr) {
@@ -208,8 +208,8 @@ extern "C" VLSIM_API void vlsim_add_board_before_next_fetch(const vlsim_board_co
 }
 
 extern "C" VLSIM_API void vlsim_set_next_list_raw(const wchar_t* chars, uint32_t length) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     if (chars != nullptr) {
         p.faults.raw_list.assign(chars, chars + length);
     } else {
@@ -220,45 +220,45 @@ extern "C" VLSIM_API void vlsim_set_next_list_raw(const wchar_t* chars, uint32_t
 }
 
 extern "C" VLSIM_API void vlsim_set_request_status(uint32_t fn, int32_t status) {
-    if (fn >= VLBM_REQUEST_COUNT) {
+    if (fn >= VLB_REQUEST_COUNT) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    p.faults.requests[fn].status_mode = StatusSwitch::without_payload;
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    p.faults.requests[fn].status_mode = status_switch_t::without_payload;
     p.faults.requests[fn].status = status;
 }
 
 extern "C" VLSIM_API void vlsim_set_request_status_with_payload(uint32_t fn, int32_t status) {
-    if (fn >= VLBM_REQUEST_COUNT) {
+    if (fn >= VLB_REQUEST_COUNT) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    p.faults.requests[fn].status_mode = StatusSwitch::with_payload;
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    p.faults.requests[fn].status_mode = status_switch_t::with_payload;
     p.faults.requests[fn].status = status;
 }
 
 extern "C" VLSIM_API void vlsim_set_request_reply_length(uint32_t fn, uint32_t n) {
-    if (fn >= VLBM_REQUEST_COUNT) {
+    if (fn >= VLB_REQUEST_COUNT) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
     p.faults.requests[fn].reply_length = n;
 }
 
 extern "C" VLSIM_API void vlsim_clear_request_faults(uint32_t fn) {
-    if (fn >= VLBM_REQUEST_COUNT) {
+    if (fn >= VLB_REQUEST_COUNT) {
         return;
     }
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    p.faults.requests[fn] = RequestSwitches{};
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    p.faults.requests[fn] = request_switches_t{};
 }
 
 extern "C" VLSIM_API void vlsim_clear_faults(void) {
-    Platform& p = platform();
-    Lock lock(p.mutex);
-    p.faults = Faults{};
+    platform_t& p = platform();
+    lock_t lock(p.mutex);
+    p.faults = faults_t{};
 }

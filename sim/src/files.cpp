@@ -10,7 +10,7 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
                                              uint32_t share_mode, void* security,
                                              uint32_t disposition, uint32_t flags,
                                              void* template_file) {
-    Platform& p = platform();
+    platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_CREATE_FILE);
 
@@ -35,7 +35,7 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
     } else if (auto it = path ? p.board_by_path.find(path) : p.board_by_path.end();
                it != p.board_by_path.end()) {
         const std::uintptr_t value = new_handle_value();
-        p.handles.emplace(value, OpenHandle{it->second});
+        p.handles.emplace(value, open_handle_t{it->second});
         result = reinterpret_cast<void*>(value);
     } else {
         set_last_error(VLSIM_ERROR_FILE_NOT_FOUND);
@@ -46,7 +46,7 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
 }
 
 extern "C" VLSIM_API int vlsim_CloseHandle(void* handle) {
-    Platform& p = platform();
+    platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_CLOSE_HANDLE)) {
         set_last_error(*fault);

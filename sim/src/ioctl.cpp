@@ -6,16 +6,16 @@
 namespace velnor::sim {
 namespace {
 
-constexpr std::uint32_t first_code = VLBM_CTL_CODE(0);
+constexpr std::uint32_t first_code = VLB_CONTROL_CODE(0);
 
-struct Outcome {
+struct outcome_t {
     bool completed = false;
     std::uint32_t error = 0;
     std::uint32_t bytes = 0;
 };
 
-Outcome fail(std::uint32_t error) {
-    return Outcome{false, error, 0};
+outcome_t fail(std::uint32_t error) {
+    return outcome_t{false, error, 0};
 }
 
 std::optional<std::uint32_t> request_number(std::uint32_t code) {
@@ -23,7 +23,7 @@ std::optional<std::uint32_t> request_number(std::uint32_t code) {
         return std::nullopt;
     }
     const std::uint32_t fn = (code - first_code) / 4;
-    if (fn >= VLBM_REQUEST_COUNT || vlbm_payload_length(fn) < 0) {
+    if (fn >= VLB_REQUEST_COUNT || vlb_request_payload_length(fn) < 0) {
         return std::nullopt;
     }
     return fn;
@@ -51,13 +51,13 @@ std::uint32_t transport_error(int outcome) {
     }
 }
 
-Outcome serve(Platform& p, void* handle, std::uint32_t code, const void* in,
-              std::uint32_t in_length, void* out, std::uint32_t out_length) {
+outcome_t serve(platform_t& p, void* handle, std::uint32_t code, const void* in,
+                std::uint32_t in_length, void* out, std::uint32_t out_length) {
     const auto open = p.handles.find(reinterpret_cast<std::uintptr_t>(handle));
     if (open == p.handles.end()) {
         return fail(VLSIM_ERROR_INVALID_HANDLE);
     }
-    Board* board = p.find_board(open->second.board_id);
+    board_t* board = p.find_board(open->second.board_id);
     if (board == nullptr) {
         return fail(VLSIM_ERROR_DEVICE_NOT_CONNECTED);
     }
@@ -68,11 +68,11 @@ Outcome serve(Platform& p, void* handle, std::uint32_t code, const void* in,
     if ((in == nullptr && in_length != 0) || (out == nullptr && out_length != 0)) {
         return fail(VLSIM_ERROR_INVALID_PARAMETER);
     }
-    const auto payload = static_cast<std::uint32_t>(vlbm_payload_length(*fn));
+    const auto payload = static_cast<std::uint32_t>(vlb_request_payload_length(*fn));
     if (out_length < 4 + payload) {
         return fail(VLSIM_ERROR_INSUFFICIENT_BUFFER);
     }
-    if (in_length < static_cast<std::uint32_t>(vlbm_input_length(*fn))) {
+    if (in_length < static_cast<std::uint32_t>(vlb_request_input_length(*fn))) {
         return fail(VLSIM_ERROR_INVALID_PARAMETER);
     }
 
@@ -84,9 +84,9 @@ Outcome serve(Platform& p, void* handle, std::uint32_t code, const void* in,
         std::memcpy(buffer.data(), in, in_length);
     }
 
-    const RequestSwitches& switches = p.faults.requests[*fn];
+    const request_switches_t& switches = p.faults.requests[*fn];
     std::uint32_t produced = 0;
-    if (switches.status_mode == StatusSwitch::without_payload) {
+    if (switches.status_mode == status_switch_t::without_payload) {
         std::fill_n(buffer.begin(), 4 + payload, std::uint8_t{0});
         write_status(buffer.data(), switches.status);
         produced = 4 + payload;
@@ -96,7 +96,7 @@ Outcome serve(Platform& p, void* handle, std::uint32_t code, const void* in,
         if (outcome != VLBM_DONE) {
             return fail(transport_error(outcome));
         }
-        if (switches.status_mode == StatusSwitch::with_payload) {
+        if (switches.status_mode == status_switch_t::with_payload) {
             write_status(buffer.data(), switches.status);
             produced = std::max<std::uint32_t>(produced, 4);
         }
@@ -108,7 +108,7 @@ Outcome serve(Platform& p, void* handle, std::uint32_t code, const void* in,
     if (produced != 0) {
         std::memcpy(out, buffer.data(), produced);
     }
-    return Outcome{true, 0, produced};
+    return outcome_t{true, 0, produced};
 }
 
 } // namespace
@@ -119,13 +119,13 @@ using namespace velnor::sim;
 extern "C" VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in,
                                                uint32_t in_length, void* out, uint32_t out_length,
                                                uint32_t* bytes_returned, void* /*overlapped*/) {
-    Platform& p = platform();
+    platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_DEVICE_IO_CONTROL);
-    const Outcome outcome =
+    const outcome_t outcome =
         fault ? fail(*fault) : serve(p, handle, code, in, in_length, out, out_length);
 
-    LoggedRequest& record = p.requests.append();
+    logged_request_t& record = p.requests.append();
     record.handle = handle;
     record.code = code;
     record.in_length = in_length;

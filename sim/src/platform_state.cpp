@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -10,8 +11,18 @@ namespace {
 
 thread_local std::uint32_t last_error = 0;
 
-vlbm_version to_model(const vlsim_version& version) {
-    vlbm_version out{};
+// The library's version record and the board's are the same 44 bytes; the
+// platform hands one on as the other field by field.
+static_assert(sizeof(vl_version) == sizeof(vlb_version), "version records differ in size");
+static_assert(offsetof(vl_version, major) == offsetof(vlb_version, major) &&
+                  offsetof(vl_version, minor) == offsetof(vlb_version, minor) &&
+                  offsetof(vl_version, patch) == offsetof(vlb_version, patch) &&
+                  offsetof(vl_version, text) == offsetof(vlb_version, text) &&
+                  sizeof(vl_version::text) == sizeof(vlb_version::text),
+              "version records differ in layout");
+
+vlb_version to_model(const vl_version& version) {
+    vlb_version out{};
     out.major = version.major;
     out.minor = version.minor;
     out.patch = version.patch;
@@ -19,8 +30,8 @@ vlbm_version to_model(const vlsim_version& version) {
     return out;
 }
 
-vlsim_version from_model(const vlbm_version& version) {
-    vlsim_version out{};
+vl_version from_model(const vlb_version& version) {
+    vl_version out{};
     out.major = version.major;
     out.minor = version.minor;
     out.patch = version.patch;
@@ -39,24 +50,24 @@ vlbm_config to_model(const vlsim_board_config& config) {
 
 } // namespace
 
-Platform::Platform() {
+platform_t::platform_t() {
     // Large enough for every request the board serves, so requests allocate nothing.
-    system_buffer.reserve(VLBM_BLOCK_SIZE);
+    system_buffer.reserve(VLB_BLOCK_SIZE);
     add_board(nullptr);
 }
 
-Platform& platform() {
+platform_t& platform() {
     // Never destroyed: static destructors elsewhere in the process may still close their
     // handles after this module's statics would have gone.
-    alignas(Platform) static unsigned char storage[sizeof(Platform)];
-    static Platform* const instance = ::new (static_cast<void*>(storage)) Platform();
+    alignas(platform_t) static unsigned char storage[sizeof(platform_t)];
+    static platform_t* const instance = ::new (static_cast<void*>(storage)) platform_t();
     return *instance;
 }
 
 std::wstring board_path(int id) {
     char text[96];
-    const int length = std::snprintf(
-        text, sizeof text, "\\\\?\\ROOT#VELNOR#%04d#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}", id);
+    const int length =
+        std::snprintf(text, sizeof text, "\\\\?\\ROOT#VELNOR#%04d#" VLB_INTERFACE_CLASS_TEXT, id);
     std::wstring path;
     path.reserve(static_cast<std::size_t>(length));
     for (int i = 0; i < length; ++i) {
@@ -83,7 +94,7 @@ std::uintptr_t new_handle_value() {
     return (next.fetch_add(1, std::memory_order_relaxed) + 1) * 4;
 }
 
-void Platform::reset() {
+void platform_t::reset() {
     boards.clear();
     board_count = 0;
     list_chars = 0;
@@ -93,17 +104,17 @@ void Platform::reset() {
     total_calls = 0;
     last_open.reset();
     requests.clear();
-    faults = Faults{};
+    faults = faults_t{};
 }
 
-int Platform::add_board(const vlsim_board_config* config) {
+int platform_t::add_board(const vlsim_board_config* config) {
     const int id = next_board_id();
     vlsim_board_config defaults{};
     if (config == nullptr) {
         default_config(id, &defaults);
         config = &defaults;
     }
-    auto board = std::make_unique<Board>();
+    auto board = std::make_unique<board_t>();
     board->id = id;
     board->path = board_path(id);
     const vlbm_config model_config = to_model(*config);
@@ -115,8 +126,8 @@ int Platform::add_board(const vlsim_board_config* config) {
     return id;
 }
 
-int Platform::remove_board(int id) {
-    Board* board = find_board(id);
+int platform_t::remove_board(int id) {
+    board_t* board = find_board(id);
     if (board == nullptr) {
         return -1;
     }
@@ -127,14 +138,14 @@ int Platform::remove_board(int id) {
     return 0;
 }
 
-Board* Platform::find_board(int id) {
+board_t* platform_t::find_board(int id) {
     if (id < 0 || static_cast<std::size_t>(id) >= boards.size()) {
         return nullptr;
     }
     return boards[static_cast<std::size_t>(id)].get();
 }
 
-std::optional<std::uint32_t> Platform::enter_call(vlsim_call kind) {
+std::optional<std::uint32_t> platform_t::enter_call(vlsim_call kind) {
     ++calls[static_cast<std::size_t>(kind)];
     const std::uint64_t number = ++total_calls;
     std::optional<std::uint32_t> fault;

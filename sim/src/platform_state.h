@@ -10,6 +10,7 @@
 #define VELNOR_SIM_PLATFORM_STATE_H
 
 #include "board_model.h"
+#include "velnor_board_protocol.h"
 #include "velnor_sim.h"
 
 #include <array>
@@ -29,17 +30,17 @@ namespace velnor::sim {
 /* The newest requests the log keeps; vlsim_call_count still counts every one. */
 inline constexpr std::size_t request_log_capacity = 4096;
 
-struct Board {
+struct board_t {
     int id = 0;
     std::wstring path;
     vlbm_board model{};
 };
 
-struct OpenHandle {
+struct open_handle_t {
     int board_id = 0;
 };
 
-struct LoggedRequest {
+struct logged_request_t {
     void* handle = nullptr;
     std::uint32_t code = 0;
     std::uint32_t in_length = 0;
@@ -55,48 +56,48 @@ struct LoggedRequest {
 /* The newest requests in a ring whose storage is made once, so that logging a
  * request allocates nothing (tests count the library's allocations around
  * requests). */
-class RequestLog {
+class request_log_t {
 public:
     /* The slot for a new request, overwriting the oldest when full. */
-    LoggedRequest& append() {
+    logged_request_t& append() {
         if (ring_.empty()) {
             ring_.resize(request_log_capacity);
         }
-        LoggedRequest& slot = ring_[(start_ + size_) % request_log_capacity];
+        logged_request_t& slot = ring_[(start_ + size_) % request_log_capacity];
         if (size_ < request_log_capacity) {
             ++size_;
         } else {
             start_ = (start_ + 1) % request_log_capacity;
         }
-        slot = LoggedRequest{};
+        slot = logged_request_t{};
         return slot;
     }
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    const LoggedRequest& operator[](std::size_t i) const {
+    const logged_request_t& operator[](std::size_t i) const {
         return ring_[(start_ + i) % request_log_capacity];
     }
-    const LoggedRequest& back() const { return (*this)[size_ - 1]; }
+    const logged_request_t& back() const { return (*this)[size_ - 1]; }
     void clear() {
         start_ = 0;
         size_ = 0;
     }
 
 private:
-    std::vector<LoggedRequest> ring_;
+    std::vector<logged_request_t> ring_;
     std::size_t start_ = 0;
     std::size_t size_ = 0;
 };
 
-enum class StatusSwitch { none, without_payload, with_payload };
+enum class status_switch_t { none, without_payload, with_payload };
 
-struct RequestSwitches {
-    StatusSwitch status_mode = StatusSwitch::none;
+struct request_switches_t {
+    status_switch_t status_mode = status_switch_t::none;
     std::int32_t status = 0;
     std::optional<std::uint32_t> reply_length;
 };
 
-struct Faults {
+struct faults_t {
     std::array<std::optional<std::uint32_t>, VLSIM_CALL_KIND_COUNT> next{};
     std::map<std::uint64_t, std::uint32_t> at_call; /* absolute call number -> value */
     bool next_open_null = false;
@@ -105,37 +106,37 @@ struct Faults {
     std::vector<wchar_t> raw_list;
     bool raw_for_size = false;
     bool raw_for_fetch = false;
-    std::array<RequestSwitches, VLBM_REQUEST_COUNT> requests{};
+    std::array<request_switches_t, VLB_REQUEST_COUNT> requests{};
 };
 
-struct Platform {
-    Platform();
+struct platform_t {
+    platform_t();
 
     /* Boards by id; a removed board leaves an empty slot so ids are never reused. */
-    std::vector<std::unique_ptr<Board>> boards;
+    std::vector<std::unique_ptr<board_t>> boards;
     std::size_t board_count = 0;
     /* Characters of the interface list without its final NUL: sum of (path length + 1). */
     std::size_t list_chars = 0;
     std::unordered_map<std::wstring, int> board_by_path;
 
-    std::unordered_map<std::uintptr_t, OpenHandle> handles;
+    std::unordered_map<std::uintptr_t, open_handle_t> handles;
 
     std::array<std::uint64_t, VLSIM_CALL_KIND_COUNT> calls{};
     std::uint64_t total_calls = 0;
 
     std::optional<vlsim_open_record> last_open;
-    RequestLog requests;
+    request_log_t requests;
     /* Reused by every request, as the I/O manager's system buffer. */
     std::vector<std::uint8_t> system_buffer;
 
-    Faults faults;
+    faults_t faults;
 
     std::mutex mutex;
 
     void reset();
     int add_board(const vlsim_board_config* config);
     int remove_board(int id);
-    Board* find_board(int id);
+    board_t* find_board(int id);
     int next_board_id() const { return static_cast<int>(boards.size()); }
 
     /* Counts a call of that kind and consumes the fault switches aimed at it. */
@@ -143,7 +144,7 @@ struct Platform {
 };
 
 /* The state, built with one default board on first use. */
-Platform& platform();
+platform_t& platform();
 
 std::wstring board_path(int id);
 void default_config(int id, vlsim_board_config* config);

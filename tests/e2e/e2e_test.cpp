@@ -10,12 +10,17 @@
 
 #include "board_fixture.h"
 #include "driver_link.h"
-#include "firmware_image.h"
+#include "support/firmware_image.h"
 #include "velnor.h"
 #include "velnor_log.h"
 
 namespace e2e {
 namespace {
+
+using velnor_test::make_image;
+using velnor_test::patterned_payload;
+using velnor_test::update_block;
+using velnor_test::update_blocks;
 
 vl_device* const untouched_handle = reinterpret_cast<vl_device*>(0x1234);
 
@@ -93,7 +98,7 @@ TEST_F(Operations, EveryExportSucceedsAndSendsExactlyOneRequest) {
     uint8_t reg = 0;
     vl_clock clock{};
     const std::vector<update_block> blocks =
-        split_into_blocks(make_image(1, 4, 0, "1.4.0", patterned_payload(100)));
+        update_blocks(make_image(1, 4, 0, "1.4.0", patterned_payload(100)));
     ASSERT_EQ(blocks.size(), 1u);
 
     EXPECT_EQ(vl_get_library_version(&version), VL_RC_SUCCESS);

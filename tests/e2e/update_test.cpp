@@ -5,12 +5,17 @@
 #include <vector>
 
 #include "board_fixture.h"
-#include "firmware_image.h"
+#include "support/firmware_image.h"
 #include "velnor.h"
 #include "velnor_log.h"
 
 namespace e2e {
 namespace {
+
+using velnor_test::make_image;
+using velnor_test::patterned_payload;
+using velnor_test::update_block;
+using velnor_test::update_blocks;
 
 enum : uint32_t { idle = 0, erasing = 1, ready = 2, done = 4, failed = 5 };
 
@@ -32,7 +37,7 @@ protected:
 
     void send_image(const std::vector<uint8_t>& image) {
         uint32_t expected_received = 0;
-        for (const update_block& block : split_into_blocks(image)) {
+        for (const update_block& block : update_blocks(image)) {
             ASSERT_EQ(vl_device_update_write(device, block.data()), VL_RC_SUCCESS);
             uint32_t state = 0;
             uint32_t received = 0;
@@ -94,7 +99,7 @@ TEST_F(Update, CorruptedImageIsRejectedAndTheOldFirmwareKept) {
 
 TEST_F(Update, CallsOutOfOrderAreRefusedByTheBoard) {
     const std::vector<update_block> blocks =
-        split_into_blocks(make_image(1, 0, 0, "1.0.0", patterned_payload(2000)));
+        update_blocks(make_image(1, 0, 0, "1.0.0", patterned_payload(2000)));
     EXPECT_EQ(vl_device_update_write(device, blocks[0].data()), VL_RC_UPDATE_INVALID_STATUS);
     EXPECT_EQ(vl_device_update_complete(device), VL_RC_UPDATE_INVALID_STATUS);
     EXPECT_EQ(last_log_message(), "[vl_device_update_complete] Error: Velnor:-8, IOCTL failed: "

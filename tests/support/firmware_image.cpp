@@ -1,60 +1,46 @@
 #include "support/firmware_image.h"
 
 #include <algorithm>
-#include <cstring>
+#include <stdexcept>
 
 namespace velnor_test {
 
-namespace {
-
-std::uint32_t crc32(const std::vector<std::uint8_t>& bytes, std::size_t from) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = from; i < bytes.size(); ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
+std::vector<std::uint8_t> make_image(std::uint32_t major, std::uint32_t minor, std::uint32_t patch,
+                                     const std::string& text,
+                                     const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> image(VLB_IMAGE_HEADER_SIZE + payload.size(), 0);
+    if (vlb_image_write_header(image.data(), major, minor, patch, text.c_str(), payload.data(),
+                               payload.size()) != VLB_IMAGE_OK) {
+        throw std::invalid_argument("make_image: text or payload does not fit the container");
     }
-    return crc ^ 0xFFFFFFFFu;
+    std::copy(payload.begin(), payload.end(), image.begin() + VLB_IMAGE_HEADER_SIZE);
+    return image;
 }
-
-void put32(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-} // namespace
 
 std::vector<std::uint8_t> firmware_image(std::uint32_t major, std::uint32_t minor,
                                          std::uint32_t patch, const std::string& text,
                                          std::size_t payload_length) {
-    std::vector<std::uint8_t> image(64 + payload_length, 0);
+    std::vector<std::uint8_t> payload(payload_length);
     std::uint32_t seed = 0x12345678u ^ major;
-    for (std::size_t i = 64; i < image.size(); ++i) {
+    for (auto& byte : payload) {
         seed = seed * 1664525u + 1013904223u;
-        image[i] = static_cast<std::uint8_t>(seed >> 24);
+        byte = static_cast<std::uint8_t>(seed >> 24);
     }
-    std::memcpy(image.data(), "VLFW", 4);
-    put32(&image[4], 1);
-    put32(&image[8], major);
-    put32(&image[12], minor);
-    put32(&image[16], patch);
-    std::memcpy(&image[20], text.data(), std::min<std::size_t>(text.size(), 32));
-    put32(&image[52], static_cast<std::uint32_t>(payload_length));
-    put32(&image[56], crc32(image, 64));
-    return image;
+    return make_image(major, minor, patch, text, payload);
 }
 
-std::vector<std::array<std::uint8_t, 1032>> update_blocks(const std::vector<std::uint8_t>& image) {
-    std::vector<std::array<std::uint8_t, 1032>> blocks;
-    for (std::size_t offset = 0; offset < image.size(); offset += 1024) {
-        std::array<std::uint8_t, 1032> block{};
-        const std::size_t length = std::min<std::size_t>(1024, image.size() - offset);
-        put32(&block[0], static_cast<std::uint32_t>(offset));
-        put32(&block[4], static_cast<std::uint32_t>(length));
-        std::memcpy(&block[8], &image[offset], length);
-        blocks.push_back(block);
+std::vector<std::uint8_t> patterned_payload(std::size_t size) {
+    std::vector<std::uint8_t> payload(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        payload[i] = static_cast<std::uint8_t>((i * 131u + 7u) ^ (i >> 8));
+    }
+    return payload;
+}
+
+std::vector<update_block> update_blocks(const std::vector<std::uint8_t>& image) {
+    std::vector<update_block> blocks(vlb_image_block_count(image.size()));
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        vlb_image_block(image.data(), image.size(), i, blocks[i].data());
     }
     return blocks;
 }

@@ -2,8 +2,9 @@
 
 #include "errors.h"
 
+#include <velnor_board_protocol.h>
+
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -12,29 +13,7 @@ namespace velnorctl {
 
 namespace {
 
-constexpr uint32_t kHeaderVersion = 1;
-constexpr size_t kTextOffset = 20;
-constexpr size_t kTextSize = 32;
-
-constexpr std::array<uint32_t, 256> make_crc_table() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int bit = 0; bit < 8; ++bit) {
-            c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-        table[i] = c;
-    }
-    return table;
-}
-
-constexpr std::array<uint32_t, 256> kCrcTable = make_crc_table();
-
-void put_u32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
+static_assert(kImageHeaderSize == VLB_IMAGE_HEADER_SIZE, "the tool's header size is the board's");
 
 uint32_t get_u32(const uint8_t* at) {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
@@ -67,11 +46,7 @@ bool parse_number(const std::string& text, uint32_t& value) {
 } // namespace
 
 uint32_t crc32(const uint8_t* data, size_t length) noexcept {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < length; ++i) {
-        crc = kCrcTable[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
-    }
-    return ~crc;
+    return vlb_crc32(0, data, length);
 }
 
 ImageVersion parse_image_version(const std::string& text) {
@@ -88,59 +63,62 @@ ImageVersion parse_image_version(const std::string& text) {
 }
 
 std::vector<uint8_t> pack_image(const ImageVersion& version, const std::vector<uint8_t>& payload) {
-    if (version.text.size() > kTextSize) {
+    if (version.text.size() > VLB_TEXT_SIZE) {
         throw ToolError(Exit::usage,
                         "version text '" + version.text + "' is longer than 32 characters");
     }
-    if (payload.size() > std::numeric_limits<uint32_t>::max() - kImageHeaderSize) {
+    std::vector<uint8_t> image(kImageHeaderSize + payload.size(), 0);
+    switch (vlb_image_write_header(image.data(), version.major, version.minor, version.patch,
+                                   version.text.c_str(), payload.data(), payload.size())) {
+    case VLB_IMAGE_OK:
+        break;
+    case VLB_IMAGE_TEXT_TOO_LONG:
+        throw ToolError(Exit::usage,
+                        "version text '" + version.text + "' is longer than 32 characters");
+    default:
         throw ToolError(Exit::usage, "payload too large for an image");
     }
-    std::vector<uint8_t> image(kImageHeaderSize + payload.size(), 0);
-    std::memcpy(image.data(), "VLFW", 4);
-    put_u32(&image[4], kHeaderVersion);
-    put_u32(&image[8], version.major);
-    put_u32(&image[12], version.minor);
-    put_u32(&image[16], version.patch);
-    std::memcpy(&image[kTextOffset], version.text.data(), version.text.size());
-    put_u32(&image[52], static_cast<uint32_t>(payload.size()));
-    put_u32(&image[56], crc32(payload.data(), payload.size()));
     std::copy(payload.begin(), payload.end(), image.begin() + kImageHeaderSize);
     return image;
 }
 
 ImageInfo check_image(const std::vector<uint8_t>& image) {
     auto bad = [](const std::string& why) { return ToolError(Exit::file, "bad image: " + why); };
-    if (image.size() < kImageHeaderSize) {
+    vlb_image_header header{};
+    const int found = vlb_image_read_header(image.data(), image.size(), image.size(), &header);
+    const uint8_t* raw = image.data();
+    switch (found) {
+    case VLB_IMAGE_OK:
+        break;
+    case VLB_IMAGE_SHORT_HEADER:
         throw bad(std::to_string(image.size()) + " bytes, shorter than the 64-byte header");
-    }
-    if (std::memcmp(image.data(), "VLFW", 4) != 0) {
+    case VLB_IMAGE_BAD_MAGIC:
         throw bad("no VLFW magic");
-    }
-    const uint8_t* header = image.data();
-    if (get_u32(header + 4) != kHeaderVersion) {
-        throw bad("header version " + std::to_string(get_u32(header + 4)) + " (expected 1)");
+    case VLB_IMAGE_BAD_HEADER_VERSION:
+        throw bad("header version " + std::to_string(get_u32(raw + 4)) + " (expected 1)");
+    case VLB_IMAGE_BAD_RESERVED:
+        throw bad("reserved header word is not zero");
+    case VLB_IMAGE_TOO_LARGE:
+        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+                  "-byte payload, more than the board accepts (" +
+                  std::to_string(VLB_IMAGE_PAYLOAD_MAX) + ")");
+    default:
+        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+                  "-byte payload, the file holds " +
+                  std::to_string(image.size() - kImageHeaderSize));
     }
     ImageInfo info;
-    info.version.major = get_u32(header + 8);
-    info.version.minor = get_u32(header + 12);
-    info.version.patch = get_u32(header + 16);
-    const char* text = reinterpret_cast<const char*>(header + kTextOffset);
+    info.version.major = header.major;
+    info.version.minor = header.minor;
+    info.version.patch = header.patch;
     size_t text_length = 0;
-    while (text_length < kTextSize && text[text_length] != '\0') {
+    while (text_length < VLB_TEXT_SIZE && header.text[text_length] != '\0') {
         ++text_length;
     }
-    info.version.text.assign(text, text_length);
-    info.payload_length = get_u32(header + 52);
-    info.payload_crc32 = get_u32(header + 56);
-    const size_t actual = image.size() - kImageHeaderSize;
-    if (info.payload_length != actual) {
-        throw bad("header gives a " + std::to_string(info.payload_length) +
-                  "-byte payload, the file holds " + std::to_string(actual));
-    }
-    if (get_u32(header + 60) != 0) {
-        throw bad("reserved header word is not zero");
-    }
-    const uint32_t crc = crc32(header + kImageHeaderSize, actual);
+    info.version.text.assign(header.text, text_length);
+    info.payload_length = header.payload_length;
+    info.payload_crc32 = header.payload_crc32;
+    const uint32_t crc = crc32(raw + kImageHeaderSize, image.size() - kImageHeaderSize);
     if (crc != info.payload_crc32) {
         throw bad("payload CRC-32 " + hex32(crc) + " does not match the header's " +
                   hex32(info.payload_crc32));

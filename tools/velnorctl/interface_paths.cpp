@@ -1,5 +1,7 @@
 #include "interface_paths.h"
 
+#include <velnor_board_protocol.h>
+
 #include <cstdint>
 #include <filesystem>
 
@@ -35,7 +37,7 @@ std::vector<std::string> split(const std::vector<wchar_t>& list) {
 std::vector<std::string> board_interface_paths() {
     try {
 #if defined(VELNORCTL_VIRTUAL)
-        vlsim_guid guid = VLSIM_BOARD_INTERFACE_GUID;
+        vlsim_guid guid = VLB_INTERFACE_CLASS_INIT;
         std::uint32_t length = 0;
         if (vlsim_CM_Get_Device_Interface_List_SizeA(&length, &guid, nullptr, 0) != 0) {
             return {};
@@ -45,7 +47,7 @@ std::vector<std::string> board_interface_paths() {
             return {};
         }
 #else
-        GUID guid = {0x2CFB54E9, 0xA1BB, 0x4A3C, {0x92, 0x52, 0xCA, 0x9B, 0x7E, 0x95, 0xB2, 0xE5}};
+        GUID guid = VLB_INTERFACE_CLASS_INIT;
         ULONG length = 0;
         if (CM_Get_Device_Interface_List_SizeW(
                 &length, &guid, nullptr, CM_GET_DEVICE_INTERFACE_LIST_PRESENT) != CR_SUCCESS) {

@@ -4,12 +4,6 @@
 #include <stddef.h>
 #include <string.h>
 
-#define REPLY_MAX (4 + 44)
-
-#define HEADER_FIELD(field) (board->image_header + offsetof(vlbm_image_header, field))
-
-_Static_assert(sizeof(vlbm_image_header) == VLBM_IMAGE_HEADER_SIZE, "image header is 64 bytes");
-
 /*
  * How the board drives its AD9516. These bit meanings and the power-on values
  * below are plausible for the chip, not copied from its datasheet.
@@ -52,10 +46,6 @@ _Static_assert(sizeof(vlbm_image_header) == VLBM_IMAGE_HEADER_SIZE, "image heade
 #define UPDATE_REGISTERS 0x01u
 
 #define REFERENCE_HZ 10000000u
-#define VCO_MIN_HZ INT64_C(1800000000)
-#define VCO_MAX_HZ INT64_C(2200000000)
-#define VCO_STEP_HZ INT64_C(10000000)
-#define EXTERNAL_MAX_HZ INT64_C(1000000000)
 
 typedef struct register_default {
     uint16_t address;
@@ -68,18 +58,6 @@ static const register_default register_defaults[] = {
     {0x0A9, 0x01}, {0x0F0, 0x08}, {0x0F1, 0x0A}, {0x0F2, 0x08}, {0x0F3, 0x0A}, {0x0F4, 0x08},
     {0x0F5, 0x0A}, {0x140, 0x42}, {0x141, 0x43}, {0x142, 0x42}, {0x143, 0x43}, {0x190, 0x77},
     {0x193, 0x33}, {0x196, 0x11}, {0x199, 0x00}, {0x19C, 0x00}, {0x1E0, 0x02}, {0x1E1, 0x02},
-};
-
-static const int8_t payload_lengths[VLBM_REQUEST_COUNT] = {44, 44, 0, 8, 0,  0, 0, 4, 0,
-                                                           4,  0,  4, 0, 16, 0, 0, 1, 32};
-
-static const int16_t input_lengths[VLBM_REQUEST_COUNT] = {
-    0, 0, 0, 0, VLBM_BLOCK_SIZE, 0, 0, 0, 4, 0, 4, 0, 4, 0, 16, 8, 4, 0};
-
-static const uint32_t crc_nibbles[16] = {
-    0x00000000u, 0x1DB71064u, 0x3B6E20C8u, 0x26D930ACu, 0x76DC4190u, 0x6B6B51F4u,
-    0x4DB26158u, 0x5005713Cu, 0xEDB88320u, 0xF00F9344u, 0xD6D6A3E8u, 0xCB61B38Cu,
-    0x9B64C2B0u, 0x86D3D2D4u, 0xA00AE278u, 0xBDBDF21Cu,
 };
 
 static uint32_t read_u32(const uint8_t* p) {
@@ -104,23 +82,11 @@ static void write_i64(uint8_t* p, int64_t value) {
     write_u32(p + 4, (uint32_t)(bits >> 32));
 }
 
-static void write_version(uint8_t* p, const vlbm_version* version) {
+static void write_version(uint8_t* p, const vlb_version* version) {
     write_u32(p, version->major);
     write_u32(p + 4, version->minor);
     write_u32(p + 8, version->patch);
     memcpy(p + 12, version->text, sizeof version->text);
-}
-
-uint32_t vlbm_crc32(uint32_t crc, const void* data, size_t length) {
-    const uint8_t* bytes = (const uint8_t*)data;
-    size_t i;
-    crc = ~crc;
-    for (i = 0; i < length; ++i) {
-        crc ^= bytes[i];
-        crc = (crc >> 4) ^ crc_nibbles[crc & 0x0Fu];
-        crc = (crc >> 4) ^ crc_nibbles[crc & 0x0Fu];
-    }
-    return ~crc;
 }
 
 int vlbm_find_dividers(int64_t frequency_hz, int64_t* vco_hz, uint32_t* vco_divider,
@@ -128,13 +94,13 @@ int vlbm_find_dividers(int64_t frequency_hz, int64_t* vco_hz, uint32_t* vco_divi
     int64_t vco;
     int64_t d1;
     int64_t d2;
-    if (frequency_hz <= 0 || frequency_hz > VCO_MAX_HZ) {
+    if (frequency_hz <= 0 || frequency_hz > VLB_VCO_MAX_HZ) {
         return 0;
     }
     /* Multiplying instead of dividing keeps 64-bit division out of the kernel build. */
-    for (vco = VCO_MIN_HZ; vco <= VCO_MAX_HZ; vco += VCO_STEP_HZ) {
-        for (d1 = 2; d1 <= 6; ++d1) {
-            for (d2 = 1; d2 <= 32; ++d2) {
+    for (vco = VLB_VCO_MIN_HZ; vco <= VLB_VCO_MAX_HZ; vco += VLB_VCO_STEP_HZ) {
+        for (d1 = VLB_VCO_DIVIDER_MIN; d1 <= VLB_VCO_DIVIDER_MAX; ++d1) {
+            for (d2 = VLB_CHANNEL_DIVIDER_MIN; d2 <= VLB_CHANNEL_DIVIDER_MAX; ++d2) {
                 if (frequency_hz * d1 * d2 == vco) {
                     *vco_hz = vco;
                     *vco_divider = (uint32_t)d1;
@@ -188,46 +154,46 @@ static void program_external_clock(vlbm_board* board) {
 static int32_t set_clock(vlbm_board* board, const uint8_t* record) {
     uint32_t mode = read_u32(record);
     int64_t frequency = read_i64(record + 8);
-    if (mode == VLBM_CLOCK_INTERNAL) {
+    if (mode == VLB_CLOCK_INTERNAL) {
         int64_t vco = 0;
         uint32_t d1 = 0;
         uint32_t d2 = 0;
         if (!vlbm_find_dividers(frequency, &vco, &d1, &d2)) {
-            return VLBM_STATUS_PLL_NOT_LOCKED;
+            return VLB_STATUS_PLL_NOT_LOCKED;
         }
         program_internal_clock(board, vco, d1, d2);
-    } else if (mode == VLBM_CLOCK_EXTERNAL) {
-        if (frequency < 1 || frequency > EXTERNAL_MAX_HZ) {
-            return VLBM_STATUS_INVALID_DATA;
+    } else if (mode == VLB_CLOCK_EXTERNAL) {
+        if (frequency < VLB_EXTERNAL_MIN_HZ || frequency > VLB_EXTERNAL_MAX_HZ) {
+            return VLB_STATUS_INVALID_DATA;
         }
         program_external_clock(board);
     } else {
-        return VLBM_STATUS_INVALID_DATA;
+        return VLB_STATUS_INVALID_DATA;
     }
     memcpy(board->clock, record, sizeof board->clock);
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static int32_t write_register(vlbm_board* board, const uint8_t* in) {
     uint32_t address = read_u32(in);
     uint32_t value = read_u32(in + 4);
-    if (address >= VLBM_REGISTER_COUNT || value > 0xFFu) {
-        return VLBM_STATUS_INVALID_DATA;
+    if (address >= VLB_REGISTER_COUNT || value > VLB_REGISTER_VALUE_MAX) {
+        return VLB_STATUS_INVALID_DATA;
     }
     if (address == REG_UPDATE) {
         value &= ~UPDATE_REGISTERS;
     }
     board->registers[address] = (uint8_t)value;
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static int32_t read_register(const vlbm_board* board, const uint8_t* in, uint8_t* payload) {
     uint32_t address = read_u32(in);
-    if (address >= VLBM_REGISTER_COUNT) {
-        return VLBM_STATUS_INVALID_DATA;
+    if (address >= VLB_REGISTER_COUNT) {
+        return VLB_STATUS_INVALID_DATA;
     }
     payload[0] = board->registers[address];
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static void discard_image(vlbm_board* board) {
@@ -239,44 +205,44 @@ static void discard_image(vlbm_board* board) {
 
 static int32_t update_start(vlbm_board* board) {
     uint32_t state = board->update_state;
-    if (state != VLBM_UPDATE_IDLE && state != VLBM_UPDATE_DONE && state != VLBM_UPDATE_FAILED) {
-        return VLBM_STATUS_UPDATE_INVALID_STATUS;
+    if (state != VLB_UPDATE_IDLE && state != VLB_UPDATE_DONE && state != VLB_UPDATE_FAILED) {
+        return VLB_STATUS_UPDATE_INVALID_STATUS;
     }
     discard_image(board);
-    board->update_state = VLBM_UPDATE_ERASING;
+    board->update_state = VLB_UPDATE_ERASING;
     board->erase_polls_left = VLBM_ERASE_POLLS;
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static int32_t update_status(vlbm_board* board, uint8_t* payload) {
-    if (board->update_state == VLBM_UPDATE_ERASING) {
+    if (board->update_state == VLB_UPDATE_ERASING) {
         if (board->erase_polls_left > 0) {
             --board->erase_polls_left;
         }
         if (board->erase_polls_left == 0) {
-            board->update_state = VLBM_UPDATE_READY;
+            board->update_state = VLB_UPDATE_READY;
         }
     }
     write_u32(payload, board->update_state);
     write_u32(payload + 4, board->update_received);
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static int32_t update_write(vlbm_board* board, const uint8_t* block) {
     uint32_t offset = read_u32(block);
     uint32_t length = read_u32(block + 4);
-    const uint8_t* data = block + 8;
-    if (board->update_state != VLBM_UPDATE_READY) {
-        return VLBM_STATUS_UPDATE_INVALID_STATUS;
+    const uint8_t* data = block + VLB_BLOCK_HEADER_SIZE;
+    if (board->update_state != VLB_UPDATE_READY) {
+        return VLB_STATUS_UPDATE_INVALID_STATUS;
     }
-    if (length == 0 || length > VLBM_BLOCK_DATA_MAX || offset > VLBM_IMAGE_MAX - length) {
-        return VLBM_STATUS_INVALID_DATA;
+    if (length == 0 || length > VLB_BLOCK_DATA_MAX || offset > VLB_IMAGE_MAX - length) {
+        return VLB_STATUS_INVALID_DATA;
     }
     if (offset != board->update_received) {
-        return VLBM_STATUS_UPDATE_INVALID_STATUS;
+        return VLB_STATUS_UPDATE_INVALID_STATUS;
     }
-    if (offset < VLBM_IMAGE_HEADER_SIZE) {
-        uint32_t header_part = VLBM_IMAGE_HEADER_SIZE - offset;
+    if (offset < VLB_IMAGE_HEADER_SIZE) {
+        uint32_t header_part = VLB_IMAGE_HEADER_SIZE - offset;
         if (header_part > length) {
             header_part = length;
         }
@@ -285,54 +251,53 @@ static int32_t update_write(vlbm_board* board, const uint8_t* block) {
         length -= header_part;
         board->update_received += header_part;
     }
-    board->crc_running = vlbm_crc32(board->crc_running, data, length);
+    board->crc_running = vlb_crc32(board->crc_running, data, length);
     board->update_received += length;
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
-static int image_is_valid(const vlbm_board* board) {
-    if (board->update_received < VLBM_IMAGE_HEADER_SIZE) {
-        return 0;
-    }
-    return memcmp(HEADER_FIELD(magic), "VLFW", 4) == 0 &&
-           read_u32(HEADER_FIELD(header_version)) == 1 &&
-           read_u32(HEADER_FIELD(payload_length)) ==
-               board->update_received - VLBM_IMAGE_HEADER_SIZE &&
-           read_u32(HEADER_FIELD(payload_crc32)) == board->crc_running &&
-           read_u32(HEADER_FIELD(zero)) == 0;
+/* The header as received, checked against what arrived, then the running CRC of the payload. */
+static int image_is_valid(const vlbm_board* board, vlb_image_header* header) {
+    return vlb_image_read_header(board->image_header,
+                                 board->update_received < VLB_IMAGE_HEADER_SIZE
+                                     ? board->update_received
+                                     : VLB_IMAGE_HEADER_SIZE,
+                                 board->update_received, header) == VLB_IMAGE_OK &&
+           header->payload_crc32 == board->crc_running;
 }
 
 static int32_t update_complete(vlbm_board* board) {
-    vlbm_version* firmware = &board->config.firmware_version;
-    if (board->update_state != VLBM_UPDATE_READY) {
-        return VLBM_STATUS_UPDATE_INVALID_STATUS;
+    vlb_version* firmware = &board->config.firmware_version;
+    vlb_image_header header;
+    if (board->update_state != VLB_UPDATE_READY) {
+        return VLB_STATUS_UPDATE_INVALID_STATUS;
     }
-    board->update_state = VLBM_UPDATE_VERIFYING;
-    if (!image_is_valid(board)) {
-        board->update_state = VLBM_UPDATE_FAILED;
-        return VLBM_STATUS_INVALID_DATA;
+    board->update_state = VLB_UPDATE_VERIFYING;
+    if (!image_is_valid(board, &header)) {
+        board->update_state = VLB_UPDATE_FAILED;
+        return VLB_STATUS_INVALID_DATA;
     }
-    firmware->major = read_u32(HEADER_FIELD(major));
-    firmware->minor = read_u32(HEADER_FIELD(minor));
-    firmware->patch = read_u32(HEADER_FIELD(patch));
-    memcpy(firmware->text, HEADER_FIELD(text), sizeof firmware->text);
-    board->update_state = VLBM_UPDATE_DONE;
-    return VLBM_STATUS_OK;
+    firmware->major = header.major;
+    firmware->minor = header.minor;
+    firmware->patch = header.patch;
+    memcpy(firmware->text, header.text, sizeof firmware->text);
+    board->update_state = VLB_UPDATE_DONE;
+    return VLB_STATUS_OK;
 }
 
 static int32_t update_reset(vlbm_board* board) {
     discard_image(board);
-    board->update_state = VLBM_UPDATE_IDLE;
-    return VLBM_STATUS_OK;
+    board->update_state = VLB_UPDATE_IDLE;
+    return VLB_STATUS_OK;
 }
 
 static int32_t set_ranged(uint32_t* field, const uint8_t* in, uint32_t max) {
     uint32_t value = read_u32(in);
     if (value > max) {
-        return VLBM_STATUS_INVALID_DATA;
+        return VLB_STATUS_INVALID_DATA;
     }
     *field = value;
-    return VLBM_STATUS_OK;
+    return VLB_STATUS_OK;
 }
 
 static void write_serial(uint8_t* payload, const vlbm_config* config) {
@@ -345,73 +310,65 @@ static void write_serial(uint8_t* payload, const vlbm_config* config) {
 
 static int32_t serve(vlbm_board* board, uint32_t fn, const uint8_t* in, uint8_t* payload) {
     switch (fn) {
-    case VLBM_REQ_GET_DRIVER_VERSION:
+    case VLB_REQ_GET_DRIVER_VERSION:
         write_version(payload, &board->config.driver_version);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_GET_FIRMWARE_VERSION:
+        return VLB_STATUS_OK;
+    case VLB_REQ_GET_FIRMWARE_VERSION:
         write_version(payload, &board->config.firmware_version);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_UPDATE_START:
+        return VLB_STATUS_OK;
+    case VLB_REQ_UPDATE_START:
         return update_start(board);
-    case VLBM_REQ_UPDATE_STATUS:
+    case VLB_REQ_UPDATE_STATUS:
         return update_status(board, payload);
-    case VLBM_REQ_UPDATE_WRITE:
+    case VLB_REQ_UPDATE_WRITE:
         return update_write(board, in);
-    case VLBM_REQ_UPDATE_COMPLETE:
+    case VLB_REQ_UPDATE_COMPLETE:
         return update_complete(board);
-    case VLBM_REQ_UPDATE_RESET:
+    case VLB_REQ_UPDATE_RESET:
         return update_reset(board);
-    case VLBM_REQ_GET_LED:
+    case VLB_REQ_GET_LED:
         write_u32(payload, board->led);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_SET_LED:
-        return set_ranged(&board->led, in, VLBM_LED_BLINK);
-    case VLBM_REQ_GET_TRIGGER_POLARITY:
+        return VLB_STATUS_OK;
+    case VLB_REQ_SET_LED:
+        return set_ranged(&board->led, in, VLB_LED_BLINK);
+    case VLB_REQ_GET_TRIGGER_POLARITY:
         write_u32(payload, board->trigger_polarity);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_SET_TRIGGER_POLARITY:
-        return set_ranged(&board->trigger_polarity, in, VLBM_TRIGGER_FALLING);
-    case VLBM_REQ_GET_TRIGGER_STATUS:
+        return VLB_STATUS_OK;
+    case VLB_REQ_SET_TRIGGER_POLARITY:
+        return set_ranged(&board->trigger_polarity, in, VLB_TRIGGER_FALLING);
+    case VLB_REQ_GET_TRIGGER_STATUS:
         write_u32(payload, board->trigger_status);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_SET_TRIGGER_STATUS:
-        return set_ranged(&board->trigger_status, in, VLBM_TRIGGER_ARMED);
-    case VLBM_REQ_GET_CLOCK:
+        return VLB_STATUS_OK;
+    case VLB_REQ_SET_TRIGGER_STATUS:
+        return set_ranged(&board->trigger_status, in, VLB_TRIGGER_ARMED);
+    case VLB_REQ_GET_CLOCK:
         memcpy(payload, board->clock, sizeof board->clock);
-        return VLBM_STATUS_OK;
-    case VLBM_REQ_SET_CLOCK:
+        return VLB_STATUS_OK;
+    case VLB_REQ_SET_CLOCK:
         return set_clock(board, in);
-    case VLBM_REQ_REG_WRITE:
+    case VLB_REQ_REG_WRITE:
         return write_register(board, in);
-    case VLBM_REQ_REG_READ:
+    case VLB_REQ_REG_READ:
         return read_register(board, in, payload);
-    case VLBM_REQ_GET_SERIAL:
+    case VLB_REQ_GET_SERIAL:
         write_serial(payload, &board->config);
-        return VLBM_STATUS_OK;
+        return VLB_STATUS_OK;
     default:
-        return VLBM_STATUS_INVALID_DATA;
+        return VLB_STATUS_INVALID_DATA;
     }
-}
-
-int vlbm_payload_length(uint32_t fn) {
-    return fn < VLBM_REQUEST_COUNT ? payload_lengths[fn] : -1;
-}
-
-int vlbm_input_length(uint32_t fn) {
-    return fn < VLBM_REQUEST_COUNT ? input_lengths[fn] : -1;
 }
 
 int vlbm_request(vlbm_board* board, uint32_t fn, const void* in, uint32_t in_len, void* out,
                  uint32_t out_len, uint32_t* bytes_returned) {
-    uint8_t reply[REPLY_MAX];
+    uint8_t reply[VLB_REPLY_MAX];
     uint32_t reply_len;
     uint32_t need;
     int32_t status;
-    if (fn >= VLBM_REQUEST_COUNT) {
+    if (fn >= VLB_REQUEST_COUNT) {
         return VLBM_UNKNOWN_REQUEST;
     }
-    reply_len = 4u + (uint32_t)payload_lengths[fn];
-    need = (uint32_t)input_lengths[fn];
+    reply_len = VLB_STATUS_WORD_SIZE + (uint32_t)vlb_request_payload_length(fn);
+    need = (uint32_t)vlb_request_input_length(fn);
     if (out == NULL || out_len < reply_len) {
         return VLBM_BUFFER_TOO_SMALL;
     }
@@ -419,9 +376,9 @@ int vlbm_request(vlbm_board* board, uint32_t fn, const void* in, uint32_t in_len
         return VLBM_INVALID_PARAMETER;
     }
     memset(reply, 0, sizeof reply);
-    status = serve(board, fn, (const uint8_t*)in, reply + 4);
-    if (status != VLBM_STATUS_OK) {
-        memset(reply + 4, 0, sizeof reply - 4);
+    status = serve(board, fn, (const uint8_t*)in, reply + VLB_STATUS_WORD_SIZE);
+    if (status != VLB_STATUS_OK) {
+        memset(reply + VLB_STATUS_WORD_SIZE, 0, sizeof reply - VLB_STATUS_WORD_SIZE);
     }
     write_u32(reply, (uint32_t)status);
     memcpy(out, reply, reply_len);
@@ -432,12 +389,12 @@ int vlbm_request(vlbm_board* board, uint32_t fn, const void* in, uint32_t in_len
 }
 
 void vlbm_fire_trigger(vlbm_board* board) {
-    if (board->trigger_status == VLBM_TRIGGER_ARMED) {
-        board->trigger_status = VLBM_TRIGGER_TRIGGERED;
+    if (board->trigger_status == VLB_TRIGGER_ARMED) {
+        board->trigger_status = VLB_TRIGGER_TRIGGERED;
     }
 }
 
-static void set_version(vlbm_version* version, uint32_t major, uint32_t minor, uint32_t patch,
+static void set_version(vlb_version* version, uint32_t major, uint32_t minor, uint32_t patch,
                         const char* text) {
     version->major = major;
     version->minor = minor;
@@ -471,13 +428,13 @@ void vlbm_init(vlbm_board* board, const vlbm_config* config) {
     for (i = 0; i < sizeof register_defaults / sizeof register_defaults[0]; ++i) {
         board->registers[register_defaults[i].address] = register_defaults[i].value;
     }
-    write_u32(board->clock, VLBM_CLOCK_INTERNAL);
+    write_u32(board->clock, VLB_CLOCK_INTERNAL);
     write_i64(board->clock + 8, 100000000);
     if (vlbm_find_dividers(100000000, &vco, &d1, &d2)) {
         program_internal_clock(board, vco, d1, d2);
     }
-    board->led = VLBM_LED_OFF;
-    board->trigger_polarity = VLBM_TRIGGER_RISING;
-    board->trigger_status = VLBM_TRIGGER_DISARMED;
-    board->update_state = VLBM_UPDATE_IDLE;
+    board->led = VLB_LED_OFF;
+    board->trigger_polarity = VLB_TRIGGER_RISING;
+    board->trigger_status = VLB_TRIGGER_DISARMED;
+    board->update_state = VLB_UPDATE_IDLE;
 }
