@@ -1,6 +1,9 @@
 // What every benchmark shares: a virtual platform with a known set of
-// boards, an open board, and the counters reported next to the time.
+// boards and an open board (from the test-support library), and the
+// counters reported next to the time.
 #pragma once
+
+#include "support/virtual_boards.h"
 
 #include <benchmark/benchmark.h>
 #include <velnor.h>
@@ -10,21 +13,8 @@
 
 namespace velnor_bench {
 
-// Removes every board and adds n with the default configuration.
-void reset_boards(int n);
-
-// An open handle on board 0 of a platform with one board; closed on scope exit.
-class open_board {
-public:
-    open_board();
-    ~open_board();
-    open_board(const open_board&) = delete;
-    open_board& operator=(const open_board&) = delete;
-    vl_device* get() const { return device_; }
-
-private:
-    vl_device* device_ = nullptr;
-};
+using velnor_test::open_board_t;
+using velnor_test::reset_boards;
 
 // The library's log file (Velnor.log in the temporary directory).
 std::filesystem::path log_file();

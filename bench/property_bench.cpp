@@ -11,14 +11,14 @@
 
 namespace {
 
-using velnor_bench::open_board;
+using velnor_bench::open_board_t;
 using velnor_bench::side_effects;
 
 // Function 0x800 + 11 (get_trigger_status), buffered, any access.
 constexpr uint32_t get_trigger_status_code = 0x22202C;
 
 void raw_get_trigger_status(benchmark::State& state) {
-    open_board board;
+    open_board_t board;
     void* os_handle = board.get()->os_handle;
     const side_effects effects;
     for (auto _ : state) {
@@ -36,7 +36,7 @@ void raw_get_trigger_status(benchmark::State& state) {
 BENCHMARK(raw_get_trigger_status)->Name("platform/DeviceIoControl(get_trigger_status)");
 
 template <typename Call> void run_device_export(benchmark::State& state, Call call) {
-    open_board board;
+    open_board_t board;
     vl_device* device = board.get();
     if (call(device) != VL_RC_SUCCESS) {
         state.SkipWithError("the operation failed on the virtual board");

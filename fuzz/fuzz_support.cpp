@@ -1,5 +1,7 @@
 #include "fuzz_support.h"
 
+#include "support/log_file.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -41,12 +43,7 @@ void trim_log() {
     if (++inputs % 256 != 0 || private_dir().empty()) {
         return;
     }
-    std::error_code error;
-    const std::filesystem::path log = private_dir() / "Velnor.log";
-    if (std::filesystem::file_size(log, error) > (4u << 20) && !error) {
-        // The logger appends, so emptying the file under it is safe.
-        std::filesystem::resize_file(log, 0, error);
-    }
+    velnor_test::trim_log_file(private_dir() / "Velnor.log", 4u << 20);
 }
 
 vl_rc truncated_status(vl_rc status, std::uint32_t bytes) {

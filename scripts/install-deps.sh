@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ gcc clang clang-14 libclang-rt-14-dev
+  cmake ninja-build g++ gcc clang clang-14 libclang-rt-14-dev clang-format-14 git
   libgtest-dev googletest libbenchmark-dev
   libspdlog-dev libfmt-dev libcli11-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

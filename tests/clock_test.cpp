@@ -1,7 +1,7 @@
 // The table of producible frequencies, the check against it, and the clock
 // operations.
-#include "api/error_category.h"
 #include "clock/frequency_table.h"
+#include "error/error_category.h"
 #include "support/library_fixture.h"
 
 #include <algorithm>

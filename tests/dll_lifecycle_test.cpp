@@ -12,7 +12,7 @@
 
 namespace {
 
-using velnor_test::loaded_library;
+using velnor_test::loaded_library_t;
 
 const std::string version_line =
     "[vl_get_library_version] Error: Velnor:-4, version is null: null_parameter";
@@ -24,7 +24,7 @@ bool ends_with_line_ending(const std::string& bytes) {
 TEST(DllLifecycle, LoadsAndUnloadsAHundredTimesWithoutAFailure) {
     velnor_test::reset_log();
     for (int round = 0; round < 100; ++round) {
-        loaded_library library;
+        loaded_library_t library;
         ASSERT_TRUE(library) << "round " << round << ": error " << GetLastError();
         const auto get_version = library.get_library_version();
         ASSERT_NE(get_version, nullptr);
@@ -42,7 +42,7 @@ TEST(DllLifecycle, LoadsAndUnloadsAHundredTimesWithoutAFailure) {
 TEST(DllLifecycle, LoadsAndUnloadsAHundredTimesAfterFailuresMadeTheLogger) {
     velnor_test::reset_log();
     for (int round = 0; round < 100; ++round) {
-        loaded_library library;
+        loaded_library_t library;
         ASSERT_TRUE(library) << "round " << round;
         const auto get_version = library.get_library_version();
         ASSERT_NE(get_version, nullptr);
@@ -67,11 +67,11 @@ TEST(DllLifecycle, LoadsAndUnloadsAHundredTimesAfterFailuresMadeTheLogger) {
 // A second reference keeps the library, its logger and its file alive.
 TEST(DllLifecycle, UnloadingOneOfTwoReferencesKeepsTheLogger) {
     velnor_test::reset_log();
-    loaded_library first;
+    loaded_library_t first;
     ASSERT_TRUE(first);
     ASSERT_EQ(first.get_library_version()(nullptr), VL_RC_NULL_PARAMETER);
     {
-        loaded_library second;
+        loaded_library_t second;
         ASSERT_TRUE(second);
         ASSERT_EQ(second.get_library_version()(nullptr), VL_RC_NULL_PARAMETER);
     }

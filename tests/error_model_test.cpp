@@ -1,7 +1,7 @@
 // Result codes, the error category, the boundary frame and the library version.
-#include "api/error_category.h"
 #include "api/frame.h"
-#include "api/result_codes.h"
+#include "error/error_category.h"
+#include "error/result_codes.h"
 #include "support/library_fixture.h"
 
 #include <climits>

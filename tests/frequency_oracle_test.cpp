@@ -1,8 +1,8 @@
 // The frequency check against a brute-force oracle, exhaustively over a
 // kilohertz grid and around every producible frequency: what it accepts, and
 // the neighbours its refusal names.
-#include "api/error_category.h"
 #include "clock/frequency_table.h"
+#include "error/error_category.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Control requests: codes, buffers, status words and what reaches the caller.
-#include "api/error_category.h"
 #include "device/transport.h"
+#include "error/error_category.h"
 #include "support/library_fixture.h"
 
 #include <array>

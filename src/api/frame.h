@@ -1,9 +1,14 @@
+// The api room: every extern "C" export of the library, each a thin shell
+// that checks its arguments and calls one operation of a lower room (device,
+// clock, update, properties) inside the frame below. The road of a call:
+// export, frame, operation, transport, OS seam.
+//
 // The boundary frame that every exported function wears: the body runs
 // inside it, and whatever it throws becomes one log line and a result code.
 // No exception ever crosses the exported boundary.
 #pragma once
 
-#include "api/error_category.h"
+#include "error/error_category.h"
 #include "log/logger.h"
 
 #include <velnor.h>

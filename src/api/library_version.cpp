@@ -1,5 +1,5 @@
-#include "api/error_category.h"
 #include "api/frame.h"
+#include "error/error_category.h"
 
 #include <cstring>
 

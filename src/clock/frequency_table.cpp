@@ -1,6 +1,6 @@
 #include "clock/frequency_table.h"
 
-#include "api/error_category.h"
+#include "error/error_category.h"
 
 #include <fmt/format.h>
 
@@ -16,7 +16,7 @@ constexpr std::int64_t vco_step_hz = 10'000'000;
 // The table twice over: sorted, for the neighbours a refusal names, and as an
 // open-addressing hash set, so that accepting a frequency costs one or two
 // probes instead of a branchy binary search.
-struct frequency_index {
+struct frequency_index_t {
     std::vector<std::int64_t> sorted;
     std::vector<std::int64_t> slots; // 0 marks a free slot; 0 Hz is never producible
 };
@@ -29,8 +29,8 @@ std::size_t slot_of(std::int64_t frequency) {
         (static_cast<std::uint64_t>(frequency) * 0x9E3779B97F4A7C15ull) >> (64 - slot_bits));
 }
 
-frequency_index build_index() {
-    frequency_index index;
+frequency_index_t build_index() {
+    frequency_index_t index;
     index.sorted = clock_frequency_quotients();
     std::sort(index.sorted.begin(), index.sorted.end());
     index.sorted.erase(std::unique(index.sorted.begin(), index.sorted.end()), index.sorted.end());
@@ -46,14 +46,14 @@ frequency_index build_index() {
     return index;
 }
 
-const frequency_index& clock_frequency_index() {
+const frequency_index_t& clock_frequency_index() {
     // A function-local static: a build that throws leaves nothing behind, and
     // the next caller builds it again; no caller ever sees it half built.
-    static const frequency_index index = build_index();
+    static const frequency_index_t index = build_index();
     return index;
 }
 
-bool is_producible(const frequency_index& index, std::int64_t frequency) {
+bool is_producible(const frequency_index_t& index, std::int64_t frequency) {
     for (std::size_t slot = slot_of(frequency);; slot = (slot + 1) & slot_mask) {
         const std::int64_t entry = index.slots[slot];
         if (entry == frequency) {
@@ -91,7 +91,7 @@ const std::vector<std::int64_t>& clock_frequency_table() {
 }
 
 void check_clock_frequency(std::int64_t frequency_hz) {
-    const frequency_index& index = clock_frequency_index();
+    const frequency_index_t& index = clock_frequency_index();
     if (is_producible(index, frequency_hz)) {
         return;
     }

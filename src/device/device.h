@@ -1,5 +1,10 @@
-// The record behind a vl_device handle: the board's open file handle, and
-// nothing else.
+// The device room: finding the boards (discovery.h), opening and closing
+// them (handles.h) and sending them requests (transport.h), on the OS seam.
+// Everything above it reaches a board through here; it raises through the
+// error room and knows nothing of the exports.
+//
+// This header: the record behind a vl_device handle, the board's open file
+// handle and nothing else.
 #pragma once
 
 #include "platform/os.h"

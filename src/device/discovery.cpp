@@ -1,7 +1,6 @@
 #include "device/discovery.h"
 
-#include "api/error_category.h"
-#include "api/frame.h"
+#include "error/error_category.h"
 
 #include <fmt/format.h>
 
@@ -57,6 +56,10 @@ std::size_t count_device_paths(const GUID& interface_class) {
     return count;
 }
 
+std::size_t count_devices() {
+    return count_device_paths(board_interface_guid);
+}
+
 std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length) {
     std::vector<std::wstring> paths;
     scan_device_list(list, length, [&paths](const WCHAR* piece, ULONG piece_length) {
@@ -66,10 +69,3 @@ std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length) {
 }
 
 } // namespace velnor
-
-extern "C" VL_API vl_rc vl_get_device_count(size_t* count) {
-    return velnor::run_export("vl_get_device_count", [&] {
-        velnor::require(count, "Count is null");
-        *count = velnor::count_device_paths(velnor::board_interface_guid);
-    });
-}

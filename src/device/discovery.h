@@ -23,6 +23,9 @@ std::vector<std::wstring> list_device_paths(const GUID& interface_class);
 // without copying the paths.
 std::size_t count_device_paths(const GUID& interface_class);
 
+// The number of boards present now (the operation behind vl_get_device_count).
+std::size_t count_devices();
+
 // Splits a multi-string of length characters into its non-empty pieces.
 // Never reads past length, whether or not the list ends with a NUL.
 std::vector<std::wstring> split_device_list(const WCHAR* list, ULONG length);

@@ -1,7 +1,7 @@
 #include "device/transport.h"
 
-#include "api/error_category.h"
-#include "device/system_failure.h"
+#include "error/error_category.h"
+#include "error/system_failure.h"
 
 #include <cassert>
 #include <cstring>
@@ -33,7 +33,7 @@ void device_ioctl(const vl_device& device, std::uint32_t fn, const void* input,
 void send_request(const vl_device* handle, request fn, const void* input, void* output) {
     const vl_device& device = require_device(handle);
     const auto number = static_cast<std::uint32_t>(fn);
-    const request_layout& layout = request_table[number];
+    const request_layout_t& layout = request_table[number];
     device_ioctl(device, number, input, layout.input_length, output, layout.payload_length);
 }
 

@@ -31,13 +31,13 @@ enum class request : std::uint32_t {
     get_serial = 17,
 };
 
-struct request_layout {
+struct request_layout_t {
     std::uint32_t input_length;   // bytes the operation sends
     std::uint32_t payload_length; // bytes after the status word in the reply
 };
 
 // Indexed by request number.
-inline constexpr std::array<request_layout, 18> request_table = {{
+inline constexpr std::array<request_layout_t, 18> request_table = {{
     {0, 44},   // get_driver_version: vl_version
     {0, 44},   // get_firmware_version: vl_version
     {0, 0},    // update_start

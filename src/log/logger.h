@@ -1,5 +1,6 @@
-// The library's logger "Velnor": one file sink in the temporary directory,
-// made at the first failure of the process.
+// The log room: the library's logger "Velnor", one file sink in the
+// temporary directory, made at the first failure of the process. It depends
+// on nothing of the library's but fmt and spdlog, so any room may log.
 #pragma once
 
 #include <memory>

@@ -1,7 +1,7 @@
-// The library's only door to the operating system: the six calls it makes,
-// with their Win32 signatures. One backend forwards them to Windows, the
-// other to the virtual platform; the choice is made when the library is
-// built. Calls to system functions are wrapped here so that nothing above
+// The platform room, the OS seam: the library's only door to the operating
+// system, the six calls it makes with their Win32 signatures. One backend
+// forwards them to Windows, the other to the virtual platform; the choice is
+// made when the library is built. Calls to system functions are wrapped here so that nothing above
 // this header knows which platform it runs on.
 #pragma once
 

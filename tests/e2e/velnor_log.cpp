@@ -1,10 +1,11 @@
 #include "velnor_log.h"
 
+#include "support/log_file.h"
+
 #include <windows.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace e2e {
 
@@ -15,8 +16,7 @@ std::wstring log_path() {
 }
 
 std::string read_log() {
-    std::ifstream file(std::filesystem::path(log_path()), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return velnor_test::read_file_bytes(std::filesystem::path(log_path()));
 }
 
 void write_log(const std::string& contents) {
@@ -25,28 +25,13 @@ void write_log(const std::string& contents) {
 }
 
 std::vector<std::string> log_lines(const std::string& contents) {
-    std::vector<std::string> lines;
-    std::string::size_type start = 0;
-    while (start < contents.size()) {
-        std::string::size_type end = contents.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(contents.substr(start));
-            break;
-        }
-        lines.push_back(contents.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return velnor_test::split_log_lines(contents, "\r\n");
 }
 
 std::string last_log_message() {
-    std::vector<std::string> lines = log_lines(read_log());
-    if (lines.empty()) {
-        return {};
-    }
-    static const std::string marker = "[Velnor] [error] ";
-    std::string::size_type at = lines.back().find(marker);
-    return at == std::string::npos ? lines.back() : lines.back().substr(at + marker.size());
+    const std::vector<std::string> lines = log_lines(read_log());
+    return lines.empty() ? std::string()
+                         : velnor_test::text_after(lines.back(), "[Velnor] [error] ");
 }
 
 } // namespace e2e

@@ -1,5 +1,7 @@
 // A global operator new that counts allocations and can fail one of them,
-// for the binaries that link support/counting_new.cpp.
+// for the programs that link the velnor_test_counting_new objects (the
+// allocation suites and the benchmarks). Every form of new reaches it: the
+// standard library's array and nothrow forms call this one.
 #pragma once
 
 #include <atomic>

@@ -2,7 +2,9 @@
 // fault switch, no request recorded, no logger, no log file.
 #pragma once
 
+#include "support/log_file.h"
 #include "support/test_env.h"
+#include "support/virtual_boards.h"
 
 #include <velnor.h>
 #include <velnor_sim.h>
@@ -19,7 +21,7 @@ namespace velnor_test {
 class LibraryTest : public testing::Test {
 protected:
     void SetUp() override {
-        vlsim_reset();
+        reset_boards(0);
         reset_log();
     }
     void TearDown() override {
@@ -75,9 +77,7 @@ protected:
         if (lines.empty()) {
             return {};
         }
-        const std::string marker = "[error] ";
-        const std::size_t at = lines.back().find(marker);
-        return at == std::string::npos ? lines.back() : lines.back().substr(at + marker.size());
+        return text_after(lines.back(), "[error] ");
     }
 
 private:

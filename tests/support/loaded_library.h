@@ -13,12 +13,12 @@ namespace velnor_test {
 
 inline constexpr wchar_t simulation_library[] = L"VelnorSim.dll";
 
-class loaded_library {
+class loaded_library_t {
 public:
-    loaded_library() : module_(LoadLibraryW(simulation_library)) {}
-    loaded_library(const loaded_library&) = delete;
-    loaded_library& operator=(const loaded_library&) = delete;
-    ~loaded_library() { unload(); }
+    loaded_library_t() : module_(LoadLibraryW(simulation_library)) {}
+    loaded_library_t(const loaded_library_t&) = delete;
+    loaded_library_t& operator=(const loaded_library_t&) = delete;
+    ~loaded_library_t() { unload(); }
 
     explicit operator bool() const { return module_ != nullptr; }
 

@@ -1,11 +1,11 @@
 #include "support/test_env.h"
 
+#include "support/log_file.h"
+
 #include <spdlog/spdlog.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 namespace velnor_test {
 
@@ -35,10 +35,7 @@ std::filesystem::path log_file() {
 }
 
 std::string read_log_bytes() {
-    std::ifstream in(log_file(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return read_file_bytes(log_file());
 }
 
 const char* line_ending() {
@@ -50,20 +47,7 @@ const char* line_ending() {
 }
 
 std::vector<std::string> read_log_lines() {
-    const std::string bytes = read_log_bytes();
-    const std::string eol = line_ending();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find(eol, start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start));
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + eol.size();
-    }
-    return lines;
+    return split_log_lines(read_log_bytes(), line_ending());
 }
 
 void reset_log() {

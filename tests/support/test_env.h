@@ -1,5 +1,6 @@
-// Test support: a private temporary directory for the process (where the
-// library's log goes), and readers for the log file.
+// Test support for programs that run the library in their own process: a
+// private temporary directory (where the library's log goes) and the log
+// file in it, read through support/log_file.h.
 #pragma once
 
 #include <filesystem>

@@ -1,4 +1,8 @@
-// The library's error category: result codes carried in std::error_code.
+// The error model every layer raises through: the library's result codes
+// carried in std::error_code under the category "Velnor", raise() and
+// require() to throw them, and (in error/system_failure.h) failed system
+// calls in the system category. Below every other room but the OS seam: it
+// includes only the public header and the seam.
 #pragma once
 
 #include <velnor.h>

@@ -8,20 +8,20 @@
 
 namespace velnor {
 
-class unique_handle {
+class unique_file_handle_t {
 public:
-    unique_handle() noexcept = default;
-    explicit unique_handle(HANDLE handle) noexcept : handle_(handle) {}
-    unique_handle(unique_handle&& other) noexcept : handle_(other.release()) {}
-    unique_handle& operator=(unique_handle&& other) noexcept {
+    unique_file_handle_t() noexcept = default;
+    explicit unique_file_handle_t(HANDLE handle) noexcept : handle_(handle) {}
+    unique_file_handle_t(unique_file_handle_t&& other) noexcept : handle_(other.release()) {}
+    unique_file_handle_t& operator=(unique_file_handle_t&& other) noexcept {
         if (this != &other) {
             reset(other.release());
         }
         return *this;
     }
-    unique_handle(const unique_handle&) = delete;
-    unique_handle& operator=(const unique_handle&) = delete;
-    ~unique_handle() { reset(); }
+    unique_file_handle_t(const unique_file_handle_t&) = delete;
+    unique_file_handle_t& operator=(const unique_file_handle_t&) = delete;
+    ~unique_file_handle_t() { reset(); }
 
     HANDLE get() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return is_valid(handle_); }

@@ -10,9 +10,9 @@
 
 namespace velnor {
 
-class system_failure : public std::system_error {
+class system_failure_t : public std::system_error {
 public:
-    system_failure(DWORD error, const char* message);
+    system_failure_t(DWORD error, const char* message);
     const char* what() const noexcept override { return text_.c_str(); }
 
 private:

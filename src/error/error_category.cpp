@@ -1,6 +1,6 @@
-#include "api/error_category.h"
+#include "error/error_category.h"
 
-#include "api/result_codes.h"
+#include "error/result_codes.h"
 
 const char* Velnor_error_category_t::name() const noexcept {
     return "Velnor";
