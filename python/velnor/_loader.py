@@ -105,7 +105,10 @@ def _search(explicit: Optional[str], simulation: bool) -> Loaded:
         try:
             return _open(os.path.abspath(place) if os.path.isfile(place) else place)
         except (OSError, AttributeError, ValueError) as error:
-            tried.append((label, str(error) or type(error).__name__))
+            why = str(error) or type(error).__name__
+            if "wrong ELF class" in why or getattr(error, "winerror", None) == 193:
+                why += f" (built for another bitness than this {struct.calcsize('P') * 8}-bit Python)"
+            tried.append((label, why))
     lines = [f"velnor: could not load the Velnor library ({LIBRARY_NAME}). Looked in:"]
     lines += [f"  {place}: {why}" for place, why in tried]
     lines.append(f"This Python is {bitness()}; the library must be built for the same. "

@@ -1,0 +1,131 @@
+import os
+import shutil
+import struct
+import textwrap
+
+import pytest
+
+import velnor
+from velnor import _loader
+
+from conftest import LIBRARY, run_python
+
+PACKAGE = os.path.dirname(os.path.dirname(os.path.abspath(velnor.__file__)))
+BITS = f"{struct.calcsize('P') * 8}-bit"
+needs_library = pytest.mark.skipif(not os.path.isfile(LIBRARY), reason="VELNOR_LIBRARY not set")
+
+
+def clean_env(**extra):
+    env = {"VELNOR_LIBRARY": None, "VELNOR_SIM_LIBRARY": None, "LD_LIBRARY_PATH": None,
+           "PYTHONPATH": PACKAGE}
+    env.update(extra)
+    return env
+
+
+def test_candidates_in_order():
+    bundle = os.path.join(os.path.dirname(velnor.__file__), "_libs")
+    assert _loader.candidates(environ={}) == [
+        ("package", os.path.join(bundle, "libvelnor.so")), ("system", "libvelnor.so")]
+    assert _loader.candidates(environ={"VELNOR_LIBRARY": "/x/libvelnor.so"}) == [
+        ("VELNOR_LIBRARY", "/x/libvelnor.so")]
+    assert _loader.candidates("/y.so", environ={"VELNOR_LIBRARY": "/x.so"}) == [
+        ("argument", "/y.so")]
+
+
+def load_error(env):
+    result = run_python(textwrap.dedent("""
+        import velnor
+        try:
+            velnor.device_count()
+        except velnor.LibraryNotFoundError as error:
+            assert isinstance(error, OSError)
+            print(error)
+    """), env)
+    assert result.returncode == 0, result.stderr
+    return result.stdout
+
+
+def test_error_names_the_variable_and_the_bitness():
+    assert load_error(clean_env(VELNOR_LIBRARY="/nonexistent/libvelnor.so")) == (
+        "velnor: could not load the Velnor library (libvelnor.so). Looked in:\n"
+        "  VELNOR_LIBRARY: /nonexistent/libvelnor.so: no such file\n"
+        f"This Python is {BITS} (x86_64); the library must be built for the same. "
+        "Set VELNOR_LIBRARY to the library's path.\n")
+
+
+def test_error_without_the_variable_names_the_package_and_the_system_search():
+    lines = load_error(clean_env()).splitlines()
+    bundle = os.path.join(PACKAGE, "velnor", "_libs", "libvelnor.so")
+    assert lines[1] == f"  package: {bundle}: no such file"
+    assert lines[2].startswith("  the system's search for libvelnor.so: libvelnor.so.1: cannot open")
+    assert lines[3].startswith(f"This Python is {BITS}")
+
+
+def test_error_for_a_file_that_is_no_library(tmp_path):
+    fake = tmp_path / "libvelnor.so"
+    fake.write_text("not a library\n" * 20)
+    lines = load_error(clean_env(VELNOR_LIBRARY=str(fake))).splitlines()
+    assert lines[1].startswith(f"  VELNOR_LIBRARY: {fake}: ") and "invalid ELF header" in lines[1]
+
+
+@needs_library
+def test_error_for_a_library_of_the_other_bitness(tmp_path):
+    data = bytearray(open(os.path.realpath(LIBRARY), "rb").read(4096))
+    data[4] = 1  # ELFCLASS32
+    fake = tmp_path / "libvelnor.so"
+    fake.write_bytes(bytes(data))
+    lines = load_error(clean_env(VELNOR_LIBRARY=str(fake))).splitlines()
+    assert lines[1] == (f"  VELNOR_LIBRARY: {fake}: {fake}: wrong ELF class: ELFCLASS32 "
+                        f"(built for another bitness than this {BITS} Python)")
+
+
+@needs_library
+def test_error_for_a_library_without_the_exports():
+    sim = os.path.join(os.path.dirname(LIBRARY), "libvelnor_sim.so")
+    lines = load_error(clean_env(VELNOR_LIBRARY=sim)).splitlines()
+    assert "undefined symbol: vl_get_library_version" in lines[1]
+
+
+SHOW = "import velnor, velnor.sim; print(velnor.library_path()); print(velnor.sim.library_path()); print(velnor.boards()[0].serial)"
+
+
+@needs_library
+def test_library_inside_the_package_is_used_with_its_own_virtual_platform(tmp_path):
+    shutil.copytree(os.path.join(PACKAGE, "velnor"), tmp_path / "velnor",
+                    ignore=shutil.ignore_patterns("__pycache__", "_libs"))
+    bundle = tmp_path / "velnor" / "_libs"
+    bundle.mkdir()
+    shutil.copy(os.path.realpath(LIBRARY), bundle / "libvelnor.so")
+    shutil.copy(os.path.join(os.path.dirname(LIBRARY), "libvelnor_sim.so"), bundle)
+    result = run_python(SHOW, clean_env(PYTHONPATH=str(tmp_path)))
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == [
+        str(bundle / "libvelnor.so"), str(bundle / "libvelnor_sim.so"), "VLN-SIM-0000"]
+    # The variable comes first.
+    result = run_python(SHOW, clean_env(PYTHONPATH=str(tmp_path), VELNOR_LIBRARY=LIBRARY))
+    assert result.stdout.splitlines()[0] == os.path.abspath(LIBRARY)
+
+
+@needs_library
+def test_system_search_is_last():
+    result = run_python(SHOW, clean_env(LD_LIBRARY_PATH=os.path.dirname(LIBRARY)))
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["libvelnor.so.1", "libvelnor_sim.so", "VLN-SIM-0000"]
+
+
+@needs_library
+def test_a_second_load_of_another_library_is_refused():
+    assert velnor.load_library() == velnor.library_path()
+    with pytest.raises(RuntimeError, match="is loaded already"):
+        velnor.load_library("/elsewhere/libvelnor.so")
+
+
+@needs_library
+def test_prototypes_are_set_at_load():
+    import ctypes
+
+    library = _loader.get().library
+    function = library.vl_device_get_trigger_status
+    assert function.restype is ctypes.c_int32
+    assert function.argtypes == (ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32))
+    assert library is not ctypes.cdll.__dict__.get("libvelnor.so")
