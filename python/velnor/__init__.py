@@ -63,6 +63,17 @@ from ._values import (
 
 __version__ = "1.0.2"
 
+# Tracebacks and reprs name the classes where users find them: velnor.InvalidDataError.
+for _public in (Board, BoardClosedError, VelnorError, InternalError, Ad9516CommunicationError,
+                InvalidDeviceError, NullParameterError, FailedError, OutOfMemoryError,
+                InvalidDeviceTypeError, UpdateInvalidStatusError, InvalidDataError,
+                DriverTimeoutError, PllNotLockedError, InvalidFrequencyError, BoardNotFound,
+                AmbiguousSerial, FirmwareImageError, LibraryNotFoundError, BoardInfo, Clock,
+                ClockMode, Led, ResultCode, TriggerPolarity, TriggerStatus, UpdateState,
+                Version):
+    _public.__module__ = "velnor"
+del _public
+
 __all__ = [
     "Ad9516CommunicationError", "AmbiguousSerial", "BLOCK_DATA_MAX", "BLOCK_SIZE", "Board",
     "BoardClosedError", "BoardInfo", "BoardNotFound", "Clock", "ClockMode",
