@@ -160,3 +160,15 @@ def test_failures_of_another_process_on_the_shared_file_are_never_taken_for_ours
         other.wait(60)
     assert other.returncode == 0
     assert seen["ours"] > 0
+
+
+def test_a_claimed_line_is_not_handed_out_again_when_the_file_is_read_from_its_start(log):
+    path, reader = log
+    append(path, OURS)
+    assert reader.detail("vl_device_set_id_led_state", -9) == OURS.rstrip("\r\n")
+    # The file replaced by one with the same start (a new identity): read again from 0.
+    fresh = path.with_name("fresh.log")
+    append(fresh, OURS, line("2026-12-08 14:41:56.990", "vl_device_open", -3, "x"))
+    os.replace(fresh, path)
+    assert reader.detail("vl_device_open", -3) is not None
+    assert reader.detail("vl_device_set_id_led_state", -9) is None
