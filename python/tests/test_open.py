@@ -108,3 +108,44 @@ def test_close_while_other_threads_use_the_board_never_touches_a_released_handle
     assert sorted(set(outcomes)) <= ["closed", "done"] and len(outcomes) == 4
     # Every request reached the board on an open handle: none failed in the platform.
     assert velnor_sim.open_handle_count() == 0
+
+
+def test_close_waits_until_a_call_in_another_thread_has_left_the_library():
+    # A stand-in library whose trigger read sleeps 0.3 s inside C (nanosleep on the
+    # handle, which points at a timespec), and whose close notes when it is called.
+    import ctypes
+    import time
+
+    from velnor._board import Board
+
+    class timespec(ctypes.Structure):
+        _fields_ = [("tv_sec", ctypes.c_long), ("tv_nsec", ctypes.c_long)]
+
+    nanosleep = ctypes.CDLL(None).nanosleep
+    # The second argument (the remainder) is written only when a signal interrupts.
+    nanosleep.argtypes = (ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32))
+    nanosleep.restype = ctypes.c_int
+    pause = timespec(0, 300_000_000)
+    closed_at = []
+
+    class library:
+        vl_device_get_trigger_status = nanosleep
+
+        @staticmethod
+        def vl_device_close(handle):
+            closed_at.append((time.monotonic(), handle))
+            return 0
+
+    board = Board(library, ctypes.addressof(pause), 0)
+    results = []
+    started = time.monotonic()
+    reader = threading.Thread(target=lambda: results.append(board.trigger_status))
+    reader.start()
+    time.sleep(0.05)
+    board.close()
+    reader.join()
+    assert results == [velnor.TriggerStatus.DISARMED]
+    (when, handle), = closed_at
+    assert when - started >= 0.29 and handle == ctypes.addressof(pause)
+    with pytest.raises(velnor.BoardClosedError):
+        board.trigger_status

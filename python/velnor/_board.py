@@ -4,7 +4,9 @@ from __future__ import annotations
 
 import ctypes
 import os
+import sys
 import threading
+import time
 from ctypes import c_uint8, c_uint32
 from typing import Any, Callable, Optional, Tuple, Union
 
@@ -39,16 +41,21 @@ class BoardClosedError(ValueError):
 class Board:
     """An open board; from velnor.open(). A context manager that closes on exit.
 
-    Calls on one Board from several threads are safe: each call holds the board's
-    lock while it runs, so close() waits for a call in progress and a call after
-    close() raises BoardClosedError instead of touching a released handle.
+    Calls on one Board may come from several threads at once, as the library allows.
+    close() is safe against them: the board's handle lives in one ctypes record that
+    every call passes (ctypes reads it as the call starts, with the interpreter lock
+    held); close() empties it first, so that a later call is refused, and then waits
+    until no other thread is inside one of this board's calls before the library
+    releases the handle. A call after close() raises BoardClosedError.
     """
 
     def __init__(self, api: Any, handle: int, index: int) -> None:
         self._api = api
-        self._handle: Optional[int] = handle
+        self._hobj = ctypes.c_void_p(handle)
+        self._closed = False
         self._index = index
-        self._lock = threading.Lock()
+        self._close_lock = threading.Lock()
+        self._get_trigger_status = api.vl_device_get_trigger_status
 
     # ---- lifecycle ----
 
@@ -59,19 +66,33 @@ class Board:
 
     @property
     def closed(self) -> bool:
-        return self._handle is None
+        return self._closed
 
     def close(self) -> None:
         """Closes the board; a second close does nothing. If the system refuses the
         close, the board stays open (the error is raised) and close() may be retried."""
-        with self._lock:
-            if self._handle is None:
+        with self._close_lock:
+            if self._closed:
                 return
-            rc = self._api.vl_device_close(self._handle)
-            if rc == 0:
-                self._handle = None
+            handle = self._hobj.value
+            self._closed = True
+            self._hobj.value = None
+            self._wait_for_other_threads()
+            rc = self._api.vl_device_close(handle)
+            if rc:
+                self._hobj.value = handle
+                self._closed = False
         if rc:
             fail(rc, "vl_device_close")
+
+    def _wait_for_other_threads(self) -> None:
+        # A thread inside one of this board's calls has one of this file's frames, with
+        # this board as self, innermost: the library's code runs below it, frameless.
+        me = threading.get_ident()
+        while any(ident != me and frame.f_code.co_filename == __file__
+                  and frame.f_locals.get("self") is self
+                  for ident, frame in sys._current_frames().items()):
+            time.sleep(0.0005)
 
     def __enter__(self) -> "Board":
         return self
@@ -80,30 +101,40 @@ class Board:
         self.close()
 
     def __del__(self) -> None:
-        # A board dropped without close(): release the handle all the same.
+        # A board dropped without close(): release the handle all the same. No thread
+        # can be inside one of its calls, since a call holds a reference to it.
         try:
-            if self._handle is not None and self._api.vl_device_close(self._handle) == 0:
-                self._handle = None
+            if not self._closed and self._api.vl_device_close(self._hobj) == 0:
+                self._closed = True
         except Exception:
             pass
 
     def __repr__(self) -> str:
-        state = "closed" if self._handle is None else "open"
+        state = "closed" if self._closed else "open"
         return f"<velnor.Board index={self._index} {state}>"
 
-    def _closed(self) -> BoardClosedError:
+    def _refuse(self) -> BoardClosedError:
         return BoardClosedError("operation on a closed velnor.Board")
+
+    def _fail(self, rc: int, function: str, hint: Optional[str] = None) -> None:
+        if self._closed:
+            # Closed while this call was starting: it reached the library with the
+            # emptied handle, which the library refuses.
+            raise self._refuse()
+        fail(rc, function, hint)
+
+    def _call(self, function: str, *args: Any) -> None:
+        if self._closed:
+            raise self._refuse()
+        rc = getattr(self._api, function)(self._hobj, *args)
+        if rc:
+            self._fail(rc, function)
 
     # ---- versions and serial ----
 
     def _version(self, function: str) -> Version:
         record = vl_version()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = getattr(self._api, function)(self._handle, record)
-        if rc:
-            fail(rc, function)
+        self._call(function, record)
         return version_of(record)
 
     @property
@@ -118,34 +149,18 @@ class Board:
     def serial(self) -> str:
         """The serial number, up to 32 characters."""
         buffer = ctypes.create_string_buffer(33)
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_get_serial(self._handle, buffer, 32)
-        if rc:
-            fail(rc, "vl_device_get_serial")
+        self._call("vl_device_get_serial", buffer, 32)
         return text_of(buffer.raw[:32])
 
     # ---- 32-bit values ----
 
     def _get(self, function: str) -> int:
         out = c_uint32()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = getattr(self._api, function)(self._handle, out)
-        if rc:
-            fail(rc, function)
+        self._call(function, out)
         return out.value
 
     def _set(self, function: str, value: int, what: str) -> None:
-        value = as_u32(value, what)
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = getattr(self._api, function)(self._handle, value)
-        if rc:
-            fail(rc, function)
+        self._call(function, as_u32(value, what))
 
     @property
     def led(self) -> Union[Led, int]:
@@ -169,13 +184,13 @@ class Board:
     @property
     def trigger_status(self) -> Union[TriggerStatus, int]:
         """TriggerStatus.DISARMED, ARMED or TRIGGERED; set DISARMED or ARMED."""
+        # Written out: this is the read a trigger loop polls, kept at the bare call's cost.
+        if self._closed:
+            raise self._refuse()
         out = c_uint32()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_get_trigger_status(self._handle, out)
+        rc = self._get_trigger_status(self._hobj, out)
         if rc:
-            fail(rc, "vl_device_get_trigger_status")
+            self._fail(rc, "vl_device_get_trigger_status")
         value = out.value
         return _STATUSES[value] if value < 3 else value
 
@@ -189,12 +204,7 @@ class Board:
     def clock(self) -> Clock:
         """The clock record last set, reserved bytes as the board keeps them."""
         record = vl_clock()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_get_clock(self._handle, record)
-        if rc:
-            fail(rc, "vl_device_get_clock")
+        self._call("vl_device_get_clock", record)
         mode = record.mode
         return Clock(_MODES[mode] if mode < 2 else mode, record.frequency_hz,
                      int.from_bytes(bytes(record.reserved), "little"))
@@ -213,25 +223,18 @@ class Board:
             raise ValueError(f"clock frequency_hz {frequency} does not fit in 64 bits")
         record.frequency_hz = frequency
         record.reserved[:] = list(as_u32(reserved, "clock reserved").to_bytes(4, "little"))
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_set_clock(self._handle, record)
+        if self._closed:
+            raise self._refuse()
+        rc = self._api.vl_device_set_clock(self._hobj, record)
         if rc:
-            fail(rc, "vl_device_set_clock", f"{frequency}Hz" if rc == -13 else None)
+            self._fail(rc, "vl_device_set_clock", f"{frequency}Hz" if rc == -13 else None)
 
     # ---- AD9516 registers ----
 
     def read_register(self, address: int) -> int:
         """One AD9516 register (0x000-0x232 on the board)."""
-        address = as_u32(address, "register address")
         out = c_uint8()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_ad9516_reg_read(self._handle, address, out)
-        if rc:
-            fail(rc, "vl_device_ad9516_reg_read")
+        self._call("vl_device_ad9516_reg_read", as_u32(address, "register address"), out)
         return out.value
 
     def write_register(self, address: int, value: int) -> None:
@@ -239,36 +242,18 @@ class Board:
         uncut, so the board refuses one above 0xFF (InvalidDataError) rather than
         receiving its low byte."""
         word = as_u32(address, "register address") | as_u32(value, "register value") << 32
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_ad9516_reg_write(self._handle, word)
-        if rc:
-            fail(rc, "vl_device_ad9516_reg_write")
+        self._call("vl_device_ad9516_reg_write", word)
 
     # ---- firmware update: the five requests ----
 
-    def _request(self, function: str) -> None:
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = getattr(self._api, function)(self._handle)
-        if rc:
-            fail(rc, function)
-
     def update_start(self) -> None:
         """Starts an update: the board erases, then accepts blocks."""
-        self._request("vl_device_update_start_async")
+        self._call("vl_device_update_start_async")
 
     def update_status(self) -> Tuple[Union[UpdateState, int], int]:
         """(state, image bytes received)."""
         state, received = c_uint32(), c_uint32()
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_update_get_status(self._handle, state, received)
-        if rc:
-            fail(rc, "vl_device_update_get_status")
+        self._call("vl_device_update_get_status", state, received)
         return (_STATES[state.value] if state.value < 6 else state.value), received.value
 
     def update_write(self, block: bytes) -> None:
@@ -277,21 +262,15 @@ class Board:
         data = bytes(block)
         if len(data) != 1032:
             raise ValueError(f"an update block is 1032 bytes, not {len(data)}")
-        buffer = _BLOCK.from_buffer_copy(data)
-        with self._lock:
-            if self._handle is None:
-                raise self._closed()
-            rc = self._api.vl_device_update_write(self._handle, buffer)
-        if rc:
-            fail(rc, "vl_device_update_write")
+        self._call("vl_device_update_write", _BLOCK.from_buffer_copy(data))
 
     def update_complete(self) -> None:
         """Completes the update; the board verifies the image."""
-        self._request("vl_device_update_complete")
+        self._call("vl_device_update_complete")
 
     def update_reset(self) -> None:
         """Abandons an update; the board discards the image and returns to idle."""
-        self._request("vl_device_update_reset")
+        self._call("vl_device_update_reset")
 
     def update_firmware(
         self,
