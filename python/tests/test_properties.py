@@ -165,10 +165,17 @@ def test_closed_board_refuses_every_operation_and_close_is_idempotent(velnor_sim
     board.close()
     board.close()
     assert board.closed and velnor_sim.open_handle_count() == 0
+    with open(velnor.log_path(), "a"):
+        pass
+    log_before = open(velnor.log_path(), "rb").read()
     for use in (lambda: board.led, lambda: board.serial, lambda: board.clock,
-                lambda: board.update_status(), lambda: setattr(board, "led", 1)):
+                lambda: board.trigger_status, lambda: board.update_status(),
+                lambda: setattr(board, "led", 1),
+                lambda: setattr(board, "clock", (1, 10_000_000))):
         with pytest.raises(velnor.BoardClosedError):
             use()
+    # Refused here: the library was not asked, so it logged nothing.
+    assert open(velnor.log_path(), "rb").read() == log_before
 
 
 def test_refused_close_keeps_the_board_open_for_a_retry(velnor_sim):
