@@ -129,3 +129,35 @@ def test_prototypes_are_set_at_load():
     assert function.restype is ctypes.c_int32
     assert function.argtypes == (ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32))
     assert library is not ctypes.cdll.__dict__.get("libvelnor.so")
+
+
+MINGW = os.path.join(PACKAGE, "..", "build", "mingw")
+EXPORTS = sorted("""vl_get_library_version vl_get_device_count vl_device_open vl_device_close
+    vl_device_get_driver_version vl_device_get_firmware_version vl_device_get_serial
+    vl_device_get_id_led_state vl_device_set_id_led_state vl_device_get_trigger_polarity
+    vl_device_set_trigger_polarity vl_device_get_trigger_status vl_device_set_trigger_status
+    vl_device_ad9516_reg_write vl_device_ad9516_reg_read vl_device_set_clock vl_device_get_clock
+    vl_device_update_start_async vl_device_update_get_status vl_device_update_write
+    vl_device_update_complete vl_device_update_reset""".split())
+
+
+@pytest.mark.skipif(not os.path.isfile(os.path.join(MINGW, "simulation", "Velnor.dll")),
+                    reason="no MinGW build beside this one")
+@pytest.mark.parametrize("dll, imports_sim", [("bin/Velnor.dll", False),
+                                              ("simulation/Velnor.dll", True)])
+def test_windows_dll_is_told_apart_by_its_imports(dll, imports_sim):
+    from velnor import _pe
+
+    info = _pe.read_pe(os.path.join(MINGW, dll))
+    assert (info.machine, info.bits) == ("x64", 64)
+    assert sorted(info.exports) == EXPORTS
+    assert _pe.imports_dll(os.path.join(MINGW, dll), "VELNOR_SIM.DLL") is imports_sim
+
+
+def test_a_file_that_is_no_dll_is_refused_by_the_pe_reader(tmp_path):
+    from velnor import _pe
+
+    fake = tmp_path / "Velnor.dll"
+    fake.write_bytes(b"MZ" + bytes(100))
+    with pytest.raises(ValueError, match="is not a Windows DLL"):
+        _pe.read_pe(str(fake))

@@ -133,6 +133,10 @@ def _open(place: str) -> Loaded:
             raise OSError(f"built for {info.machine} ({info.bits}-bit)")
         _dll_directories.append(os.add_dll_directory(os.path.dirname(place)))
         virtual = any(name.lower() == SIM_NAME for name in info.imports)
+        if virtual and not sim_path and not _loaded_module(SIM_NAME):
+            # PATH is not searched for a DLL's imports: say what is missing and where.
+            raise OSError(f"the simulation build needs {SIM_NAME}: put it beside the DLL "
+                          f"or set VELNOR_SIM_LIBRARY to its path")
         if virtual and sim_path:
             _dll_directories.append(os.add_dll_directory(os.path.dirname(sim_path)))
             sim = ctypes.CDLL(sim_path)

@@ -64,7 +64,8 @@ def read_pe(path: str) -> PeInfo:
     exports = []
     if export_rva:
         directory = offset(export_rva)
-        count, names_rva = struct.unpack_from("<II", data, directory + 24)[0], struct.unpack_from("<I", data, directory + 32)[0]
+        (count,) = struct.unpack_from("<I", data, directory + 24)
+        (names_rva,) = struct.unpack_from("<I", data, directory + 32)
         names = offset(names_rva)
         for i in range(count):
             (name_rva,) = struct.unpack_from("<I", data, names + 4 * i)
