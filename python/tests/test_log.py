@@ -172,3 +172,10 @@ def test_a_claimed_line_is_not_handed_out_again_when_the_file_is_read_from_its_s
     os.replace(fresh, path)
     assert reader.detail("vl_device_open", -3) is not None
     assert reader.detail("vl_device_set_id_led_state", -9) is None
+
+
+def test_a_fifo_under_the_logs_name_gives_no_detail_and_does_not_hang(tmp_path):
+    path = tmp_path / "Velnor.log"
+    os.mkfifo(path)
+    reader = LogReader(path_of=lambda: str(path), now=lambda: NOW)
+    assert reader.detail("vl_device_open", -3) is None

@@ -26,6 +26,7 @@ import collections
 import datetime
 import os
 import re
+import stat
 import sys
 import threading
 from typing import List, NamedTuple, Optional, Tuple
@@ -132,12 +133,16 @@ class LogReader:
             return None
 
     def _read_new(self) -> None:
+        # Non-blocking, and regular files only: a FIFO or device planted under the
+        # log's name must not hang or flood a failing call.
         try:
-            file = open(self._path_of(), "rb")
+            descriptor = os.open(self._path_of(), os.O_RDONLY | getattr(os, "O_NONBLOCK", 0))
         except OSError:
             return
-        with file:
+        with open(descriptor, "rb") as file:
             status = os.fstat(file.fileno())
+            if not stat.S_ISREG(status.st_mode):
+                return
             identity = (status.st_dev, status.st_ino)
             first_line = file.readline(512)
             if not first_line.endswith(b"\n"):

@@ -123,11 +123,6 @@ def as_u32(value: int, what: str) -> int:
     return int(value)
 
 
-def known(enum_type: type, values: tuple, value: int) -> int:
-    """The enum member for a value the board names, else the plain int."""
-    return values[value] if value < len(values) else value
-
-
 def parse_version(version: VersionLike, what: str) -> Version:
     """A Version from a Version, a (major, minor, patch) tuple or text "M.m.p[...]"."""
     if isinstance(version, Version):
