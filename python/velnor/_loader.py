@@ -150,11 +150,16 @@ def _open(place: str) -> Loaded:
             absent = f"{place} is the product library, not a virtual-platform build"
         elif sim is None:
             sim, sim_path = _loaded_module(SIM_NAME), SIM_NAME
-    elif sim is None:
-        sim = _loaded_module(SIM_NAME)
-        sim_path = SIM_NAME
-        if sim is None:
-            absent = f"{place} does not use the virtual platform ({SIM_NAME})"
+    else:
+        # The copy the library was bound to is the one its soname names now.
+        bound = _loaded_module(SIM_NAME)
+        if sim is not None and (bound is None or bound._handle != sim._handle):
+            absent = f"{place} is bound to another {SIM_NAME} than {sim_path}"
+            sim = None
+        elif sim is None:
+            sim, sim_path = bound, SIM_NAME
+            if sim is None:
+                absent = f"{place} does not use the virtual platform ({SIM_NAME})"
     if sim is None and not absent:
         absent = f"{SIM_NAME} is not loaded"
     return Loaded(library, place, sim, sim_path if sim is not None else None, absent)
