@@ -161,3 +161,19 @@ def test_a_file_that_is_no_dll_is_refused_by_the_pe_reader(tmp_path):
     fake.write_bytes(b"MZ" + bytes(100))
     with pytest.raises(ValueError, match="is not a Windows DLL"):
         _pe.read_pe(str(fake))
+
+
+@needs_library
+def test_velnor_sim_library_names_the_platform_the_library_binds_to(tmp_path):
+    copy = tmp_path / "elsewhere" / "libvelnor_sim.so"
+    copy.parent.mkdir()
+    shutil.copy(os.path.join(os.path.dirname(LIBRARY), "libvelnor_sim.so"), copy)
+    code = ("import velnor, velnor.sim as sim\n"
+            "sim.add_board(serial='SEEN')\n"
+            "print(sim.library_path()); print([b.serial for b in velnor.boards()])\n")
+    result = run_python(code, clean_env(VELNOR_LIBRARY=LIBRARY, VELNOR_SIM_LIBRARY=str(copy)))
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == [str(copy), "['VLN-SIM-0000', 'SEEN']"]
+    missing = load_error(clean_env(VELNOR_LIBRARY=LIBRARY,
+                                   VELNOR_SIM_LIBRARY=str(tmp_path / "none.so")))
+    assert f"VELNOR_SIM_LIBRARY={tmp_path / 'none.so'}: no such file" in missing
