@@ -94,15 +94,19 @@ def test_clock_accepted_is_read_back_with_its_reserved_bytes(board, mode, freque
 
 # frequency, message the library logs (the two neighbours, or the bound)
 REFUSED = [
-    (123_456_789, "Invalid clock frequency: 123456789Hz. Try 123125000Hz or 123750000Hz"),
-    (800_000_000, "Invalid clock frequency: 800000000Hz. Try 730000000Hz or 900000000Hz"),
-    (1_100_000_001, "Invalid clock frequency: 1100000001Hz. Max frequency is 1100000000Hz"),
-    (-5, "Invalid clock frequency: -5Hz. Min frequency is 9375000Hz"),
+    (123_456_789, "Invalid clock frequency: 123456789Hz. Try 123125000Hz or 123750000Hz",
+     (123_125_000, 123_750_000)),
+    (800_000_000, "Invalid clock frequency: 800000000Hz. Try 730000000Hz or 900000000Hz",
+     (730_000_000, 900_000_000)),
+    (1_100_000_001, "Invalid clock frequency: 1100000001Hz. Max frequency is 1100000000Hz",
+     (1_100_000_000,)),
+    (-5, "Invalid clock frequency: -5Hz. Min frequency is 9375000Hz", (9_375_000,)),
 ]
 
 
-@pytest.mark.parametrize("frequency, message", REFUSED)
-def test_clock_refused_names_the_neighbours_in_its_detail(board, velnor_sim, frequency, message):
+@pytest.mark.parametrize("frequency, message, nearest", REFUSED)
+def test_clock_refused_names_the_neighbours_in_its_detail(board, velnor_sim, frequency, message,
+                                                          nearest):
     board.clock = (velnor.ClockMode.EXTERNAL, 5_000_000)
     before = velnor_sim.request_count()
     with pytest.raises(velnor.InvalidFrequencyError) as caught:
@@ -114,6 +118,7 @@ def test_clock_refused_names_the_neighbours_in_its_detail(board, velnor_sim, fre
     assert log_suffix(error.detail) == (
         f"[Velnor] [error] [vl_device_set_clock] Error: Velnor:-13, {message}: invalid_frequency")
     assert str(error) == f"vl_device_set_clock failed: invalid_frequency (-13); Velnor.log: {error.detail}"
+    assert error.nearest == nearest
     assert board.clock == (velnor.ClockMode.EXTERNAL, 5_000_000, 0)
 
 

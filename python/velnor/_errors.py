@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import re
 from typing import Dict, List, Optional, Sequence, Tuple, Type
 
 from ._values import rc_name
@@ -82,6 +83,15 @@ class PllNotLockedError(VelnorError):
 class InvalidFrequencyError(VelnorError):
     """-13 invalid_frequency: the AD9516 cannot produce the frequency; the detail names
     the nearest ones."""
+
+    @property
+    def nearest(self) -> Tuple[int, ...]:
+        """The producible frequencies the detail names, in hertz: the two neighbours
+        (lower first), or the one bound that was crossed; () without a detail."""
+        if not self.detail:
+            return ()
+        text = self.detail.split("Hz.", 1)[-1]
+        return tuple(int(number) for number in re.findall(r"(-?\d+)Hz", text))
 
 
 _by_code: Dict[int, Type[VelnorError]] = {
