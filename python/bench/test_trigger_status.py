@@ -5,7 +5,7 @@
         --benchmark-timer=time.process_time
 
 prints the ratio of the medians (target: at most 1.3). The two are measured in turns,
-eleven times each, so that a change of load on the machine falls on both alike.
+fifteen times each, so that a change of load on the machine falls on both alike.
 """
 
 import ctypes
@@ -16,7 +16,7 @@ import pytest
 import velnor
 from velnor import _loader
 
-ROUNDS, ITERATIONS, TURNS = 100, 500, 11
+ROUNDS, ITERATIONS, TURNS = 300, 500, 15
 medians = {"bare": [], "board": []}
 minima = {"bare": [], "board": []}
 
