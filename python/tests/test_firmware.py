@@ -1,0 +1,153 @@
+import struct
+
+import pytest
+
+import velnor
+
+
+def header(major, minor, patch, text, length, crc):
+    """The 64-byte image header written out field by field, independently of
+    pack_firmware."""
+    return (b"VLFW" + (1).to_bytes(4, "little") + major.to_bytes(4, "little")
+            + minor.to_bytes(4, "little") + patch.to_bytes(4, "little")
+            + text + bytes(32 - len(text)) + length.to_bytes(4, "little")
+            + crc.to_bytes(4, "little") + bytes(4))
+
+
+def test_pack_firmware_writes_the_container_with_the_crc_of_the_payload():
+    # 0xCBF43926 is the published CRC-32 check value of "123456789".
+    image = velnor.pack_firmware(b"123456789", "2.0.1-beta")
+    assert image == header(2, 0, 1, b"2.0.1-beta", 9, 0xCBF43926) + b"123456789"
+    assert velnor.check_firmware(image) == (2, 0, 1, "2.0.1-beta")
+
+
+def test_pack_firmware_takes_a_32_byte_version_text_and_refuses_a_longer_one():
+    text = "1.2.3" + "x" * 27
+    assert velnor.pack_firmware(b"", text)[20:52] == text.encode()
+    with pytest.raises(ValueError, match="longer than 32 bytes"):
+        velnor.pack_firmware(b"", text + "y")
+    with pytest.raises(ValueError, match="major.minor.patch"):
+        velnor.pack_firmware(b"", "one.two")
+
+
+GOOD = velnor.pack_firmware(bytes(range(256)) * 10, "3.4.5")
+
+
+def corrupt(offset, value):
+    data = bytearray(GOOD)
+    data[offset:offset + len(value)] = value
+    return bytes(data)
+
+
+@pytest.mark.parametrize("image, reason", [
+    (GOOD[:63], "63 bytes, shorter than the 64-byte header"),
+    (corrupt(0, b"VLFX"), "magic b'VLFX' is not b'VLFW'"),
+    (corrupt(4, struct.pack("<I", 2)), "header version 2, not 1"),
+    (corrupt(60, b"\x01"), "reserved header field is 0x1, not 0"),
+    (corrupt(52, struct.pack("<I", 16 * 1024 * 1024)), "payload length 16777216 is above 16777152"),
+    (GOOD + b"\0", "image is 2625 bytes, the header says 2624"),
+    (corrupt(100, b"\xff"), None),
+])
+def test_check_firmware_says_what_the_board_would_refuse(image, reason):
+    with pytest.raises(velnor.FirmwareImageError) as caught:
+        velnor.check_firmware(image)
+    if reason is None:
+        assert caught.value.reason.startswith("payload CRC-32 is 0x")
+    else:
+        assert caught.value.reason == reason
+    assert isinstance(caught.value, ValueError)
+
+
+def test_update_firmware_sends_every_block_reports_progress_and_returns_the_new_version(
+        board, tmp_path):
+    image = velnor.pack_firmware(b"\xab" * 2500, "2.0.0")
+    path = tmp_path / "fw.vlfw"
+    path.write_bytes(image)
+    calls = []
+    version = board.update_firmware(path, progress=lambda sent, total: calls.append((sent, total)))
+    assert version == (2, 0, 0, "2.0.0")
+    assert board.firmware_version == (2, 0, 0, "2.0.0")
+    assert calls == [(1024, 2564), (2048, 2564), (2564, 2564)]
+    assert board.update_status() == (velnor.UpdateState.DONE, 2564)
+
+
+def test_corrupted_image_is_refused_before_anything_is_sent(board, velnor_sim):
+    before = velnor_sim.request_count()
+    with pytest.raises(velnor.FirmwareImageError):
+        board.update_firmware(corrupt(100, b"\xff"))
+    assert velnor_sim.request_count() == before
+    assert board.firmware_version == (1, 3, 0, "1.3.0")
+
+
+def test_corrupted_image_sent_by_the_raw_calls_is_refused_by_the_board(board):
+    image = corrupt(100, b"\xff")
+    board.update_start()
+    while board.update_status()[0] != velnor.UpdateState.READY:
+        pass
+    for offset in range(0, len(image), 1024):
+        board.update_write(velnor.update_block(offset, image[offset:offset + 1024]))
+    with pytest.raises(velnor.InvalidDataError) as caught:
+        board.update_complete()
+    assert caught.value.function == "vl_device_update_complete"
+    assert board.update_status() == (velnor.UpdateState.FAILED, len(image))
+    board.update_reset()
+    assert board.update_status() == (velnor.UpdateState.IDLE, 0)
+
+
+@pytest.mark.parametrize("interruption", [KeyboardInterrupt, RuntimeError])
+def test_interrupted_update_sends_the_reset_before_re_raising(board, velnor_sim, interruption):
+    def progress(sent, total):
+        if sent == 2048:
+            raise interruption()
+
+    with pytest.raises(interruption):
+        board.update_firmware(velnor.pack_firmware(b"\1" * 5000, "9.9.9"), progress=progress)
+    # Without the reset the board would still be ready with 2048 bytes received.
+    assert board.update_status() == (velnor.UpdateState.IDLE, 0)
+    assert board.firmware_version == (1, 3, 0, "1.3.0")
+
+
+def test_board_fault_during_the_update_raises_it_after_the_reset(board, velnor_sim):
+    velnor_sim.set_request_status(velnor_sim.Request.UPDATE_WRITE, -10)
+    with pytest.raises(velnor.DriverTimeoutError) as caught:
+        board.update_firmware(GOOD)
+    assert caught.value.function == "vl_device_update_write"
+    velnor_sim.clear_faults()
+    assert board.update_status() == (velnor.UpdateState.IDLE, 0)
+
+
+def test_failed_reset_is_noted_on_the_first_error(board, velnor_sim):
+    velnor_sim.set_request_status(velnor_sim.Request.UPDATE_WRITE, -10)
+    velnor_sim.set_request_status(velnor_sim.Request.UPDATE_RESET, -8)
+    with pytest.raises(velnor.DriverTimeoutError) as caught:
+        board.update_firmware(GOOD)
+    assert caught.value.__notes__ == [
+        "velnor: the update reset after it failed too: "
+        "vl_device_update_reset failed: update_invalid_status (-8); Velnor.log: "
+        + caught.value.__notes__[0].split("Velnor.log: ", 1)[1]]
+    assert "[vl_device_update_reset] Error: Velnor:-8" in caught.value.__notes__[0]
+
+
+def test_board_that_never_gets_ready_times_out_and_is_reset(board, velnor_sim):
+    velnor_sim.set_request_status_with_payload(velnor_sim.Request.UPDATE_STATUS, 0)
+    velnor_sim.set_request_reply_length(velnor_sim.Request.UPDATE_STATUS, 4)
+    with pytest.raises(TimeoutError, match="for 0.05 s"):
+        board.update_firmware(GOOD, timeout=0.05)
+    velnor_sim.clear_faults()
+    assert board.update_status() == (velnor.UpdateState.IDLE, 0)
+
+
+@pytest.mark.parametrize("block", [b"", bytes(1031), bytes(1033)])
+def test_update_write_takes_exactly_one_block(board, velnor_sim, block):
+    before = velnor_sim.request_count()
+    with pytest.raises(ValueError, match=f"an update block is 1032 bytes, not {len(block)}"):
+        board.update_write(block)
+    assert velnor_sim.request_count() == before
+
+
+def test_update_block_layout():
+    block = velnor.update_block(2048, b"abc")
+    assert block == (2048).to_bytes(4, "little") + (3).to_bytes(4, "little") + b"abc" + bytes(1021)
+    for bad in (b"", bytes(1025)):
+        with pytest.raises(ValueError):
+            velnor.update_block(0, bad)

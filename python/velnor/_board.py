@@ -1,0 +1,285 @@
+"""An open board."""
+
+from __future__ import annotations
+
+import ctypes
+import os
+import sys
+import threading
+import time
+from ctypes import c_uint8, c_uint32
+from typing import Any, Callable, Optional, Tuple, Union
+
+from . import _firmware
+from ._calls import fail
+from ._native import text_of, version_of, vl_clock, vl_version
+from ._values import (
+    I64_MAX,
+    I64_MIN,
+    Clock,
+    ClockMode,
+    Led,
+    TriggerPolarity,
+    TriggerStatus,
+    UpdateState,
+    Version,
+    as_u32,
+)
+
+_LEDS = tuple(Led)
+_POLARITIES = tuple(TriggerPolarity)
+_STATUSES = tuple(TriggerStatus)
+_STATES = tuple(UpdateState)
+_MODES = tuple(ClockMode)
+_BLOCK = ctypes.c_uint8 * 1032
+
+
+class BoardClosedError(ValueError):
+    """An operation on a Board after close()."""
+
+
+class Board:
+    """An open board; from velnor.open(). A context manager that closes on exit.
+
+    Calls on one Board may come from several threads at once, as the library allows.
+    close() is safe against them: the board's handle lives in one ctypes record that
+    every call passes (ctypes reads it as the call starts, with the interpreter lock
+    held); close() empties it first, so that a later call is refused, and then waits
+    until no other thread is inside one of this board's calls before the library
+    releases the handle. A call after close() raises BoardClosedError.
+    """
+
+    def __init__(self, api: Any, handle: int, index: int) -> None:
+        self._api = api
+        self._hobj = ctypes.c_void_p(handle)
+        self._closed = False
+        self._index = index
+        self._close_lock = threading.Lock()
+        self._get_trigger_status = api.vl_device_get_trigger_status
+
+    # ---- lifecycle ----
+
+    @property
+    def index(self) -> int:
+        """The board's index in the list when it was opened."""
+        return self._index
+
+    @property
+    def closed(self) -> bool:
+        return self._closed
+
+    def close(self) -> None:
+        """Closes the board; a second close does nothing. If the system refuses the
+        close, the board stays open (the error is raised) and close() may be retried."""
+        with self._close_lock:
+            if self._closed:
+                return
+            handle = self._hobj.value
+            self._closed = True
+            self._hobj.value = None
+            self._wait_for_other_threads()
+            rc = self._api.vl_device_close(handle)
+            if rc:
+                self._hobj.value = handle
+                self._closed = False
+        if rc:
+            fail(rc, "vl_device_close")
+
+    def _wait_for_other_threads(self) -> None:
+        # A thread inside one of this board's calls has one of this file's frames, with
+        # this board as self, innermost: the library's code runs below it, frameless.
+        me = threading.get_ident()
+        while any(ident != me and frame.f_code.co_filename == __file__
+                  and frame.f_locals.get("self") is self
+                  for ident, frame in sys._current_frames().items()):
+            time.sleep(0.0005)
+
+    def __enter__(self) -> "Board":
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        # A board dropped without close(): release the handle all the same. No thread
+        # can be inside one of its calls, since a call holds a reference to it.
+        try:
+            if not self._closed and self._api.vl_device_close(self._hobj) == 0:
+                self._closed = True
+        except Exception:
+            pass
+
+    def __repr__(self) -> str:
+        state = "closed" if self._closed else "open"
+        return f"<velnor.Board index={self._index} {state}>"
+
+    def _refuse(self) -> BoardClosedError:
+        return BoardClosedError("operation on a closed velnor.Board")
+
+    def _fail(self, rc: int, function: str, hint: Optional[str] = None) -> None:
+        if self._closed:
+            # Closed while this call was starting: it reached the library with the
+            # emptied handle, which the library refuses.
+            raise self._refuse()
+        fail(rc, function, hint)
+
+    def _call(self, function: str, *args: Any) -> None:
+        if self._closed:
+            raise self._refuse()
+        rc = getattr(self._api, function)(self._hobj, *args)
+        if rc:
+            self._fail(rc, function)
+
+    # ---- versions and serial ----
+
+    def _version(self, function: str) -> Version:
+        record = vl_version()
+        self._call(function, record)
+        return version_of(record)
+
+    @property
+    def driver_version(self) -> Version:
+        return self._version("vl_device_get_driver_version")
+
+    @property
+    def firmware_version(self) -> Version:
+        return self._version("vl_device_get_firmware_version")
+
+    @property
+    def serial(self) -> str:
+        """The serial number, up to 32 characters."""
+        buffer = ctypes.create_string_buffer(33)
+        self._call("vl_device_get_serial", buffer, 32)
+        return text_of(buffer.raw[:32])
+
+    # ---- 32-bit values ----
+
+    def _get(self, function: str) -> int:
+        out = c_uint32()
+        self._call(function, out)
+        return out.value
+
+    def _set(self, function: str, value: int, what: str) -> None:
+        self._call(function, as_u32(value, what))
+
+    @property
+    def led(self) -> Union[Led, int]:
+        """The identification LED: Led.OFF, ON or BLINK (another int if the board says so)."""
+        value = self._get("vl_device_get_id_led_state")
+        return _LEDS[value] if value < 3 else value
+
+    @led.setter
+    def led(self, value: int) -> None:
+        self._set("vl_device_set_id_led_state", value, "led")
+
+    @property
+    def trigger_polarity(self) -> Union[TriggerPolarity, int]:
+        value = self._get("vl_device_get_trigger_polarity")
+        return _POLARITIES[value] if value < 2 else value
+
+    @trigger_polarity.setter
+    def trigger_polarity(self, value: int) -> None:
+        self._set("vl_device_set_trigger_polarity", value, "trigger_polarity")
+
+    @property
+    def trigger_status(self) -> Union[TriggerStatus, int]:
+        """TriggerStatus.DISARMED, ARMED or TRIGGERED; set DISARMED or ARMED."""
+        # Written out: this is the read a trigger loop polls, kept at the bare call's cost.
+        if self._closed:
+            raise self._refuse()
+        out = c_uint32()
+        rc = self._get_trigger_status(self._hobj, out)
+        if rc:
+            self._fail(rc, "vl_device_get_trigger_status")
+        value = out.value
+        return _STATUSES[value] if value < 3 else value
+
+    @trigger_status.setter
+    def trigger_status(self, value: int) -> None:
+        self._set("vl_device_set_trigger_status", value, "trigger_status")
+
+    # ---- clock ----
+
+    @property
+    def clock(self) -> Clock:
+        """The clock record last set, reserved bytes as the board keeps them."""
+        record = vl_clock()
+        self._call("vl_device_get_clock", record)
+        mode = record.mode
+        return Clock(_MODES[mode] if mode < 2 else mode, record.frequency_hz,
+                     int.from_bytes(bytes(record.reserved), "little"))
+
+    @clock.setter
+    def clock(self, value: Clock) -> None:
+        """Sets the clock from a Clock (or a (mode, frequency_hz[, reserved]) tuple).
+        An internal-mode frequency the AD9516 cannot produce raises
+        InvalidFrequencyError, whose detail names the nearest producible ones."""
+        mode, frequency, reserved = Clock(*value)
+        record = vl_clock()
+        record.mode = as_u32(mode, "clock mode")
+        if not isinstance(frequency, int):
+            raise TypeError("clock frequency_hz must be an int")
+        if not I64_MIN <= frequency <= I64_MAX:
+            raise ValueError(f"clock frequency_hz {frequency} does not fit in 64 bits")
+        record.frequency_hz = frequency
+        record.reserved[:] = list(as_u32(reserved, "clock reserved").to_bytes(4, "little"))
+        if self._closed:
+            raise self._refuse()
+        rc = self._api.vl_device_set_clock(self._hobj, record)
+        if rc:
+            self._fail(rc, "vl_device_set_clock", f"{frequency}Hz" if rc == -13 else None)
+
+    # ---- AD9516 registers ----
+
+    def read_register(self, address: int) -> int:
+        """One AD9516 register (0x000-0x232 on the board)."""
+        out = c_uint8()
+        self._call("vl_device_ad9516_reg_read", as_u32(address, "register address"), out)
+        return out.value
+
+    def write_register(self, address: int, value: int) -> None:
+        """Writes one AD9516 register. The value goes to the board as its 32-bit field,
+        uncut, so the board refuses one above 0xFF (InvalidDataError) rather than
+        receiving its low byte."""
+        word = as_u32(address, "register address") | as_u32(value, "register value") << 32
+        self._call("vl_device_ad9516_reg_write", word)
+
+    # ---- firmware update: the five requests ----
+
+    def update_start(self) -> None:
+        """Starts an update: the board erases, then accepts blocks."""
+        self._call("vl_device_update_start_async")
+
+    def update_status(self) -> Tuple[Union[UpdateState, int], int]:
+        """(state, image bytes received)."""
+        state, received = c_uint32(), c_uint32()
+        self._call("vl_device_update_get_status", state, received)
+        return (_STATES[state.value] if state.value < 6 else state.value), received.value
+
+    def update_write(self, block: bytes) -> None:
+        """Sends one update block of exactly 1032 bytes as it stands (velnor.update_block
+        makes one)."""
+        data = bytes(block)
+        if len(data) != 1032:
+            raise ValueError(f"an update block is 1032 bytes, not {len(data)}")
+        self._call("vl_device_update_write", _BLOCK.from_buffer_copy(data))
+
+    def update_complete(self) -> None:
+        """Completes the update; the board verifies the image."""
+        self._call("vl_device_update_complete")
+
+    def update_reset(self) -> None:
+        """Abandons an update; the board discards the image and returns to idle."""
+        self._call("vl_device_update_reset")
+
+    def update_firmware(
+        self,
+        image: Union[bytes, bytearray, memoryview, str, "os.PathLike[str]"],
+        *,
+        progress: Optional[Callable[[int, int], object]] = None,
+        timeout: float = 30.0,
+    ) -> Version:
+        """Updates the firmware from an image (bytes or a path), calling
+        progress(bytes_sent, image_size) after every block, and returns the new
+        firmware version. See velnor._firmware.update for the steps."""
+        return _firmware.update(self, image, progress, timeout)

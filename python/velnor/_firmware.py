@@ -1,0 +1,139 @@
+"""The board's firmware image container, its update blocks, and the whole update."""
+
+from __future__ import annotations
+
+import os
+import struct
+import time
+import zlib
+from typing import TYPE_CHECKING, Callable, Optional, Union
+
+from ._errors import FirmwareImageError
+from ._values import UpdateState, Version, VersionLike, parse_version
+
+if TYPE_CHECKING:
+    from ._board import Board
+
+IMAGE_MAGIC = b"VLFW"
+IMAGE_HEADER_VERSION = 1
+IMAGE_HEADER_SIZE = 64
+IMAGE_MAX = 16 * 1024 * 1024
+IMAGE_PAYLOAD_MAX = IMAGE_MAX - IMAGE_HEADER_SIZE
+BLOCK_SIZE = 1032
+BLOCK_DATA_MAX = 1024
+
+# magic, header version, major, minor, patch, text, payload length, CRC-32, zero
+_HEADER = struct.Struct("<4sIIII32sIII")
+assert _HEADER.size == IMAGE_HEADER_SIZE
+
+ImageSource = Union[bytes, bytearray, memoryview, str, "os.PathLike[str]"]
+
+
+def pack_firmware(payload: bytes, version: VersionLike) -> bytes:
+    """A firmware image: the 64-byte header (the version, the payload's length and
+    CRC-32) and the payload. version is text "major.minor.patch[anything]" (kept as
+    the version text, at most 32 bytes), a Version or a (major, minor, patch) tuple."""
+    data = bytes(payload)
+    if len(data) > IMAGE_PAYLOAD_MAX:
+        raise ValueError(f"payload of {len(data)} bytes is above the board's "
+                         f"{IMAGE_PAYLOAD_MAX}")
+    parsed = parse_version(version, "firmware version")
+    header = _HEADER.pack(IMAGE_MAGIC, IMAGE_HEADER_VERSION, parsed.major, parsed.minor,
+                          parsed.patch, parsed.text.encode("utf-8"), len(data),
+                          zlib.crc32(data), 0)
+    return header + data
+
+
+def check_firmware(image: ImageSource) -> Version:
+    """The version inside an image; FirmwareImageError (a ValueError) saying what the
+    board would refuse: short header, magic, header version, reserved field, payload
+    above the limit, size that is not 64 + payload length, CRC-32."""
+    return _check(_image_bytes(image))
+
+
+def _check(data: bytes) -> Version:
+    if len(data) < IMAGE_HEADER_SIZE:
+        raise FirmwareImageError(f"{len(data)} bytes, shorter than the 64-byte header")
+    magic, header_version, major, minor, patch, text, length, crc, zero = \
+        _HEADER.unpack_from(data)
+    if magic != IMAGE_MAGIC:
+        raise FirmwareImageError(f"magic {magic!r} is not b'VLFW'")
+    if header_version != IMAGE_HEADER_VERSION:
+        raise FirmwareImageError(f"header version {header_version}, not 1")
+    if zero != 0:
+        raise FirmwareImageError(f"reserved header field is {zero:#x}, not 0")
+    if length > IMAGE_PAYLOAD_MAX:
+        raise FirmwareImageError(f"payload length {length} is above {IMAGE_PAYLOAD_MAX}")
+    if len(data) != IMAGE_HEADER_SIZE + length:
+        raise FirmwareImageError(f"image is {len(data)} bytes, the header says "
+                                 f"{IMAGE_HEADER_SIZE + length}")
+    actual = zlib.crc32(memoryview(data)[IMAGE_HEADER_SIZE:])
+    if actual != crc:
+        raise FirmwareImageError(f"payload CRC-32 is {actual:#010x}, the header says {crc:#010x}")
+    end = text.find(b"\0")
+    return Version(major, minor, patch,
+                   (text if end < 0 else text[:end]).decode("utf-8", "backslashreplace"))
+
+
+def update_block(offset: int, data: bytes) -> bytes:
+    """One 1032-byte update block: offset and length (1 to 1024), the data, zero tail."""
+    chunk = bytes(data)
+    if not 1 <= len(chunk) <= BLOCK_DATA_MAX:
+        raise ValueError(f"a block carries 1 to 1024 bytes, not {len(chunk)}")
+    if not 0 <= offset <= 0xFFFFFFFF:
+        raise ValueError(f"block offset {offset} does not fit in 32 bits")
+    return struct.pack("<II", offset, len(chunk)) + chunk.ljust(BLOCK_DATA_MAX, b"\0")
+
+
+def _image_bytes(image: ImageSource) -> bytes:
+    if isinstance(image, (bytes, bytearray, memoryview)):
+        return bytes(image)
+    if isinstance(image, (str, os.PathLike)):
+        with open(image, "rb") as file:
+            return file.read(IMAGE_MAX + 1)
+    raise TypeError(f"image must be bytes or a path, not {type(image).__name__}")
+
+
+def _wait(board: "Board", until: UpdateState, deadline: float, timeout: float) -> int:
+    pause = 0.0
+    while True:
+        state, received = board.update_status()
+        if state == until:
+            return received
+        if state == UpdateState.FAILED:
+            raise RuntimeError(f"the board's update failed while waiting for {until.name}")
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"the board stayed {state!r} for {timeout} s "
+                               f"(waiting for {until.name})")
+        time.sleep(pause)
+        pause = min(max(pause * 2, 0.001), 0.05)
+
+
+def update(board: "Board", image: ImageSource,
+           progress: Optional[Callable[[int, int], object]], timeout: float) -> Version:
+    """Checks the image, starts, waits until the board is ready (at most timeout
+    seconds), sends the blocks calling progress(sent, total) after each, completes,
+    waits until the board is done (at most timeout seconds again) and returns the
+    firmware version the board then reports. On any exception, KeyboardInterrupt
+    included, it sends the update reset before re-raising, so the board is not left
+    half-way; a failing reset is added to the exception as a note."""
+    data = _image_bytes(image)
+    _check(data)
+    total = len(data)
+    try:
+        board.update_start()
+        _wait(board, UpdateState.READY, time.monotonic() + timeout, timeout)
+        for offset in range(0, total, BLOCK_DATA_MAX):
+            board.update_write(update_block(offset, data[offset:offset + BLOCK_DATA_MAX]))
+            if progress is not None:
+                progress(min(offset + BLOCK_DATA_MAX, total), total)
+        board.update_complete()
+        _wait(board, UpdateState.DONE, time.monotonic() + timeout, timeout)
+        return board.firmware_version
+    except BaseException as error:
+        try:
+            board.update_reset()
+        except Exception as reset_error:  # the first failure is the one to report
+            if hasattr(error, "add_note"):
+                error.add_note(f"velnor: the update reset after it failed too: {reset_error}")
+        raise
