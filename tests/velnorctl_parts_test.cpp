@@ -15,15 +15,15 @@
 
 namespace {
 
-using velnorctl::Exit;
-using velnorctl::ToolError;
+using velnorctl::exit_code_t;
+using velnorctl::tool_error_t;
 
-struct FrequencyCase {
+struct frequency_case_t {
     const char* text;
     std::optional<int64_t> hertz;
 };
 
-class FrequencyParsing : public ::testing::TestWithParam<FrequencyCase> {};
+class FrequencyParsing : public ::testing::TestWithParam<frequency_case_t> {};
 
 TEST_P(FrequencyParsing, GivesWholeHertzOrNothing) {
     EXPECT_EQ(velnorctl::parse_frequency(GetParam().text), GetParam().hertz) << GetParam().text;
@@ -31,21 +31,21 @@ TEST_P(FrequencyParsing, GivesWholeHertzOrNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, FrequencyParsing,
-    ::testing::Values(FrequencyCase{"100000000", 100000000}, FrequencyCase{"100M", 100000000},
-                      FrequencyCase{"125MHz", 125000000}, FrequencyCase{"125mhz", 125000000},
-                      FrequencyCase{"9.375e6", 9375000}, FrequencyCase{"9.375M", 9375000},
-                      FrequencyCase{"1.1G", 1100000000}, FrequencyCase{"1.1 GHz", 1100000000},
-                      FrequencyCase{"100k", 100000}, FrequencyCase{"250e+6Hz", 250000000},
-                      FrequencyCase{"12.0", 12}, FrequencyCase{"0", 0},
-                      FrequencyCase{"-5M", -5000000}, FrequencyCase{"1500e-3k", 1500},
-                      FrequencyCase{"1500e-3", std::nullopt},
-                      FrequencyCase{"9223372036854775807", INT64_MAX},
-                      FrequencyCase{"12.5", std::nullopt}, FrequencyCase{"2.5e-3k", std::nullopt},
-                      FrequencyCase{"9223372036854775808", std::nullopt},
-                      FrequencyCase{"1e30", std::nullopt}, FrequencyCase{"", std::nullopt},
-                      FrequencyCase{"M", std::nullopt}, FrequencyCase{"1e", std::nullopt},
-                      FrequencyCase{"100MHzz", std::nullopt}, FrequencyCase{"fast", std::nullopt},
-                      FrequencyCase{"1.2.3", std::nullopt}));
+    ::testing::Values(
+        frequency_case_t{"100000000", 100000000}, frequency_case_t{"100M", 100000000},
+        frequency_case_t{"125MHz", 125000000}, frequency_case_t{"125mhz", 125000000},
+        frequency_case_t{"9.375e6", 9375000}, frequency_case_t{"9.375M", 9375000},
+        frequency_case_t{"1.1G", 1100000000}, frequency_case_t{"1.1 GHz", 1100000000},
+        frequency_case_t{"100k", 100000}, frequency_case_t{"250e+6Hz", 250000000},
+        frequency_case_t{"12.0", 12}, frequency_case_t{"0", 0}, frequency_case_t{"-5M", -5000000},
+        frequency_case_t{"1500e-3k", 1500}, frequency_case_t{"1500e-3", std::nullopt},
+        frequency_case_t{"9223372036854775807", INT64_MAX}, frequency_case_t{"12.5", std::nullopt},
+        frequency_case_t{"2.5e-3k", std::nullopt},
+        frequency_case_t{"9223372036854775808", std::nullopt},
+        frequency_case_t{"1e30", std::nullopt}, frequency_case_t{"", std::nullopt},
+        frequency_case_t{"M", std::nullopt}, frequency_case_t{"1e", std::nullopt},
+        frequency_case_t{"100MHzz", std::nullopt}, frequency_case_t{"fast", std::nullopt},
+        frequency_case_t{"1.2.3", std::nullopt}));
 
 TEST(FrequencyFormatting, UsesTheLargestUnitWithExactDigits) {
     EXPECT_EQ(velnorctl::format_frequency(125000000), "125 MHz");
@@ -98,7 +98,7 @@ TEST(FirmwareImage, PackLaysOutTheBoardsHeader) {
 }
 
 TEST(FirmwareImage, CheckReadsBackWhatPackWrote) {
-    velnorctl::ImageVersion version = velnorctl::parse_image_version("2.0.7");
+    velnorctl::image_version_t version = velnorctl::parse_image_version("2.0.7");
     version.text = std::string(32, 'x'); // the whole field, no terminator
     const auto info = velnorctl::check_image(velnorctl::pack_image(version, sample_payload()));
     EXPECT_EQ(info.version.major, 2u);
@@ -112,14 +112,14 @@ TEST(FirmwareImage, EmptyPayloadIsAValidImage) {
     EXPECT_EQ(velnorctl::check_image(image).payload_length, 0u);
 }
 
-struct Corruption {
+struct corruption_t {
     const char* name;
     std::function<void(std::vector<uint8_t>&)> apply;
     const char* complaint;
 };
 
 TEST(FirmwareImage, CheckNamesWhatIsWrongWithACorruptedImage) {
-    const std::vector<Corruption> corruptions = {
+    const std::vector<corruption_t> corruptions = {
         {"truncated header", [](auto& b) { b.resize(63); }, "shorter than the 64-byte header"},
         {"magic", [](auto& b) { b[0] = 'X'; }, "no VLFW magic"},
         {"header version", [](auto& b) { b[4] = 2; }, "header version 2"},
@@ -146,8 +146,8 @@ TEST(FirmwareImage, CheckNamesWhatIsWrongWithACorruptedImage) {
         try {
             velnorctl::check_image(image);
             ADD_FAILURE() << "accepted";
-        } catch (const ToolError& error) {
-            EXPECT_EQ(error.exit(), Exit::file);
+        } catch (const tool_error_t& error) {
+            EXPECT_EQ(error.exit(), exit_code_t::file);
             EXPECT_NE(std::string(error.what()).find(corruption.complaint), std::string::npos)
                 << error.what();
         }
@@ -158,7 +158,7 @@ TEST(FirmwareImage, VersionMustBeThreeNumbers) {
     for (const char* text :
          {"1.4", "1.4.x", "a.b.c", "1..0", "", "1.4.0.1", "-1.0.0", "99999999999.0.0"}) {
         SCOPED_TRACE(text);
-        EXPECT_THROW(velnorctl::parse_image_version(text), ToolError);
+        EXPECT_THROW(velnorctl::parse_image_version(text), tool_error_t);
     }
     EXPECT_EQ(velnorctl::parse_image_version("10.20.30").minor, 20u);
 }
@@ -168,8 +168,8 @@ TEST(FirmwareImage, PayloadTheBoardCannotTakeIsRefused) {
     try {
         velnorctl::pack_image(velnorctl::parse_image_version("1.0.0"), payload);
         ADD_FAILURE() << "packed";
-    } catch (const ToolError& error) {
-        EXPECT_EQ(error.exit(), Exit::usage);
+    } catch (const tool_error_t& error) {
+        EXPECT_EQ(error.exit(), exit_code_t::usage);
         EXPECT_STREQ(error.what(), "payload too large for an image");
     }
     const std::vector<uint8_t> largest(16 * 1024 * 1024 - 64, 0x5A);
@@ -178,9 +178,9 @@ TEST(FirmwareImage, PayloadTheBoardCannotTakeIsRefused) {
 }
 
 TEST(FirmwareImage, VersionTextLongerThanTheFieldIsRefused) {
-    velnorctl::ImageVersion version = velnorctl::parse_image_version("1.0.0");
+    velnorctl::image_version_t version = velnorctl::parse_image_version("1.0.0");
     version.text = std::string(33, 'x');
-    EXPECT_THROW(velnorctl::pack_image(version, {}), ToolError);
+    EXPECT_THROW(velnorctl::pack_image(version, {}), tool_error_t);
 }
 
 TEST(TypedValues, NamesAndNumbersBothWork) {
@@ -193,8 +193,8 @@ TEST(TypedValues, NamesAndNumbersBothWork) {
     try {
         velnorctl::parse_value("bright", velnorctl::led_names(), "led");
         ADD_FAILURE() << "accepted";
-    } catch (const ToolError& error) {
-        EXPECT_EQ(error.exit(), Exit::usage);
+    } catch (const tool_error_t& error) {
+        EXPECT_EQ(error.exit(), exit_code_t::usage);
         EXPECT_STREQ(error.what(), "led 'bright' is not one of off, on, blink or a number");
     }
 }
@@ -205,7 +205,7 @@ TEST(TypedValues, NumbersAreBoundedDecimalOrHex) {
     EXPECT_EQ(velnorctl::parse_number("4294967295", 0xFFFFFFFFu, "value"), 0xFFFFFFFFu);
     for (const char* text : {"", "0x", "-1", "12a", "0x100", "256", " 1"}) {
         SCOPED_TRACE(text);
-        EXPECT_THROW(velnorctl::parse_number(text, 0xFF, "value"), ToolError);
+        EXPECT_THROW(velnorctl::parse_number(text, 0xFF, "value"), tool_error_t);
     }
 }
 

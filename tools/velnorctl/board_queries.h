@@ -1,5 +1,5 @@
 // Reading a board's properties through the library, as values the commands
-// print. Every function throws LibraryFailure when its call fails.
+// print. Every function throws library_failure_t when its call fails.
 #pragma once
 
 #include <velnor.h>

@@ -5,6 +5,7 @@
 #include "firmware_image.h"
 #include "firmware_update.h"
 #include "output.h"
+#include "terminal.h"
 
 #include <cstdio>
 #include <iostream>
@@ -14,20 +15,20 @@ namespace velnorctl {
 
 namespace {
 
-struct PackArguments {
+struct pack_arguments_t {
     std::string payload;
     std::string output;
     std::string version;
     std::string text;
 };
 
-struct UpdateArguments {
+struct update_arguments_t {
     std::string image;
     double timeout_seconds = 30.0;
     bool verify = false;
 };
 
-std::string describe_image(const ImageInfo& info) {
+std::string describe_image(const image_info_t& info) {
     char crc[16];
     std::snprintf(crc, sizeof crc, "0x%08x", static_cast<unsigned>(info.payload_crc32));
     const std::string numbers = std::to_string(info.version.major) + "." +
@@ -40,8 +41,8 @@ std::string describe_image(const ImageInfo& info) {
     return text + ", " + std::to_string(info.payload_length) + "-byte payload, CRC-32 " + crc;
 }
 
-void pack(const PackArguments& arguments) {
-    ImageVersion version = parse_image_version(arguments.version);
+void pack(const pack_arguments_t& arguments) {
+    image_version_t version = parse_image_version(arguments.version);
     if (!arguments.text.empty()) {
         version.text = arguments.text;
     }
@@ -54,11 +55,11 @@ void check_only(const std::string& path) {
     std::cout << path << ": " << describe_image(check_image(read_file(path))) << '\n';
 }
 
-void update(Session& session, const UpdateArguments& arguments) {
+void update(session_t& session, const update_arguments_t& arguments) {
     const std::vector<uint8_t> image = read_file(arguments.image);
-    const ImageInfo info = check_image(image);
+    const image_info_t info = check_image(image);
     std::cout << arguments.image << ": " << describe_image(info) << '\n';
-    UpdateOptions options;
+    update_options_t options;
     options.timeout =
         std::chrono::milliseconds(static_cast<int64_t>(arguments.timeout_seconds * 1000));
     options.verify = arguments.verify;
@@ -70,11 +71,11 @@ void update(Session& session, const UpdateArguments& arguments) {
 
 } // namespace
 
-void add_firmware_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_firmware_commands(CLI::App& app, session_t& session, action_t& chosen) {
     CLI::App* firmware = app.add_subcommand("firmware", "Build, check and install firmware images");
     firmware->require_subcommand(1);
 
-    auto packed = std::make_shared<PackArguments>();
+    auto packed = std::make_shared<pack_arguments_t>();
     CLI::App* pack_command =
         firmware->add_subcommand("pack", "Build a VLFW image from a payload file and a version");
     pack_command->add_option("payload", packed->payload, "The firmware payload file")->required();
@@ -90,7 +91,7 @@ void add_firmware_commands(CLI::App& app, Session& session, Action& chosen) {
     check_command->add_option("image", *checked, "The VLFW image file")->required();
     check_command->callback([=, &chosen] { chosen = [=] { check_only(*checked); }; });
 
-    auto updated = std::make_shared<UpdateArguments>();
+    auto updated = std::make_shared<update_arguments_t>();
     CLI::App* update_command = firmware->add_subcommand(
         "update", "Check an image, send it to the board and read the new version back");
     update_command->add_option("image", updated->image, "The VLFW image file")->required();

@@ -13,10 +13,10 @@ namespace velnorctl {
 namespace {
 
 void list_boards(bool json) {
-    size_t count = 0;
-    VLCTL_CALL(vl_get_device_count, &count);
     // Listed by the tool itself; a board that comes or goes in between leaves the path blank.
     std::vector<std::string> paths = board_interface_paths();
+    size_t count = 0;
+    VLCTL_CALL(vl_get_device_count, &count);
     if (paths.size() != count) {
         paths.assign(count, "");
     }
@@ -24,7 +24,7 @@ void list_boards(bool json) {
         {"INDEX", "SERIAL", "FIRMWARE", "DRIVER", "INTERFACE PATH"}};
     std::string entries;
     for (size_t index = 0; index < count; ++index) {
-        const BoardHandle board = open_board(index);
+        const board_handle_t board = open_board(index);
         const std::string serial = read_serial(board.get());
         const vl_version firmware = read_firmware_version(board.get());
         const vl_version driver = read_driver_version(board.get());
@@ -44,7 +44,7 @@ void list_boards(bool json) {
     }
 }
 
-void show_info(Session& session, bool json) {
+void show_info(session_t& session, bool json) {
     vl_device* board = session.board();
     const std::string serial = read_serial(board);
     const vl_version driver = read_driver_version(board);
@@ -82,7 +82,7 @@ void show_info(Session& session, bool json) {
 
 } // namespace
 
-void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_list_commands(CLI::App& app, session_t& session, action_t& chosen) {
     auto list_json = std::make_shared<bool>(false);
     CLI::App* list = app.add_subcommand(
         "list", "List every board: index, serial number, firmware and driver versions, "
@@ -99,7 +99,7 @@ void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
     });
 }
 
-void add_board_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_board_commands(CLI::App& app, session_t& session, action_t& chosen) {
     add_list_commands(app, session, chosen);
     add_setting_commands(app, session, chosen);
     add_firmware_commands(app, session, chosen);

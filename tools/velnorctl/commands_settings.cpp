@@ -13,7 +13,7 @@ namespace velnorctl {
 
 namespace {
 
-struct ValueArgument {
+struct value_argument_t {
     std::string value;
     CLI::Option* option = nullptr;
     bool given() const { return option->count() > 0; }
@@ -29,10 +29,11 @@ std::string register_line(uint32_t address, uint8_t value) {
 // A command that reads one board value without an argument and sets it with
 // one, then prints the value the board reports.
 void add_get_set(CLI::App& parent, const std::string& name, const std::string& description,
-                 const std::string& value_help, Session& session, Action& chosen,
+                 const std::string& value_help, session_t& session, action_t& chosen,
                  vl_rc (*set)(vl_device*, uint32_t), const char* set_name,
-                 uint32_t (*get)(vl_device*), const ValueNames& shown, const ValueNames& accepted) {
-    auto argument = std::make_shared<ValueArgument>();
+                 uint32_t (*get)(vl_device*), const value_names_t& shown,
+                 const value_names_t& accepted) {
+    auto argument = std::make_shared<value_argument_t>();
     CLI::App* command = parent.add_subcommand(name, description);
     argument->option = command->add_option("value", argument->value, value_help);
     command->callback([=, &session, &chosen, &shown, &accepted] {
@@ -46,15 +47,16 @@ void add_get_set(CLI::App& parent, const std::string& name, const std::string& d
     });
 }
 
-void run_clock(Session& session, const ValueArgument& frequency, const std::string& mode_text) {
+void run_clock(session_t& session, const value_argument_t& frequency,
+               const std::string& mode_text) {
     vl_device* board = session.board();
     if (frequency.given()) {
         const std::optional<int64_t> hertz = parse_frequency(frequency.value);
         if (!hertz) {
-            throw ToolError(Exit::usage,
-                            "'" + frequency.value +
-                                "' is not a whole number of hertz (try 100M, 125MHz, 9.375e6 "
-                                "or 100000000)");
+            throw tool_error_t(exit_code_t::usage,
+                               "'" + frequency.value +
+                                   "' is not a whole number of hertz (try 100M, 125MHz, 9.375e6 "
+                                   "or 100000000)");
         }
         vl_clock clock{};
         clock.mode = parse_value(mode_text, clock_mode_names(), "clock mode");
@@ -64,8 +66,8 @@ void run_clock(Session& session, const ValueArgument& frequency, const std::stri
     std::cout << describe_clock(read_clock(board)) << '\n';
 }
 
-void add_clock(CLI::App& app, Session& session, Action& chosen) {
-    auto frequency = std::make_shared<ValueArgument>();
+void add_clock(CLI::App& app, session_t& session, action_t& chosen) {
+    auto frequency = std::make_shared<value_argument_t>();
     auto mode = std::make_shared<std::string>("internal");
     CLI::App* clock = app.add_subcommand(
         "clock", "Show the sample clock, or set it (internal synthesis unless --mode external)");
@@ -77,7 +79,7 @@ void add_clock(CLI::App& app, Session& session, Action& chosen) {
     });
 }
 
-void add_registers(CLI::App& app, Session& session, Action& chosen) {
+void add_registers(CLI::App& app, session_t& session, action_t& chosen) {
     CLI::App* reg = app.add_subcommand("reg", "Read or write an AD9516 register");
     reg->require_subcommand(1);
 
@@ -113,7 +115,7 @@ void add_registers(CLI::App& app, Session& session, Action& chosen) {
 
 } // namespace
 
-void add_setting_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_setting_commands(CLI::App& app, session_t& session, action_t& chosen) {
     add_get_set(app, "led", "Show or set the identification LED", "off, on, blink or a number",
                 session, chosen, vl_device_set_id_led_state, "vl_device_set_id_led_state", read_led,
                 led_names(), led_names());

@@ -1,7 +1,7 @@
 #include "errors.h"
 
-#include <velnor.h>
 #include "velnor_log.h"
+#include <velnor.h>
 
 #include <exception>
 #include <iostream>
@@ -16,21 +16,21 @@ std::string describe(const std::string& function, vl_rc rc) {
 
 } // namespace
 
-LibraryFailure::LibraryFailure(std::string function, vl_rc rc, std::string log_line)
+library_failure_t::library_failure_t(std::string function, vl_rc rc, std::string log_line)
     : std::runtime_error(describe(function, rc)), function_(std::move(function)), rc_(rc),
       log_line_(std::move(log_line)) {}
 
 void check(const char* function, vl_rc rc) {
     if (rc != VL_RC_SUCCESS) {
         // Read at once: a later failing call (the update's reset, say) adds its own line.
-        throw LibraryFailure(function, rc, last_log_line_of(function));
+        throw library_failure_t(function, rc, last_log_line_of(function));
     }
 }
 
-Exit report_current_failure() noexcept {
+exit_code_t report_current_failure() noexcept {
     try {
         throw;
-    } catch (const LibraryFailure& failure) {
+    } catch (const library_failure_t& failure) {
         std::cerr << "velnorctl: " << failure.what() << '\n';
         if (failure.log_line().empty()) {
             std::cerr << "Velnor.log: (no line from " << failure.function() << ")\n";
@@ -39,18 +39,18 @@ Exit report_current_failure() noexcept {
         }
         const bool board_missing =
             failure.function() == "vl_device_open" && failure.rc() == VL_RC_INVALID_DEVICE;
-        return board_missing ? Exit::no_board : Exit::library;
-    } catch (const ReportedFailure& reported) {
+        return board_missing ? exit_code_t::no_board : exit_code_t::library;
+    } catch (const reported_failure_t& reported) {
         return reported.exit();
-    } catch (const ToolError& error) {
+    } catch (const tool_error_t& error) {
         std::cerr << "velnorctl: " << error.what() << '\n';
         return error.exit();
     } catch (const std::exception& error) {
         std::cerr << "velnorctl: " << error.what() << '\n';
-        return Exit::library;
+        return exit_code_t::library;
     } catch (...) {
         std::cerr << "velnorctl: unexpected failure\n";
-        return Exit::library;
+        return exit_code_t::library;
     }
 }
 

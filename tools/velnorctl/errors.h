@@ -9,7 +9,7 @@
 namespace velnorctl {
 
 // Exit codes of the tool (documented in docs/usage.md and in --help).
-enum class Exit : int {
+enum class exit_code_t : int {
     ok = 0,
     library = 1,  // a library call failed
     usage = 2,    // the command line or a value could not be understood
@@ -19,20 +19,21 @@ enum class Exit : int {
 };
 
 // A failure the tool itself detected; the message is printed as it stands.
-class ToolError : public std::runtime_error {
+class tool_error_t : public std::runtime_error {
 public:
-    ToolError(Exit exit, const std::string& message) : std::runtime_error(message), exit_(exit) {}
-    Exit exit() const noexcept { return exit_; }
+    tool_error_t(exit_code_t exit, const std::string& message)
+        : std::runtime_error(message), exit_(exit) {}
+    exit_code_t exit() const noexcept { return exit_; }
 
 private:
-    Exit exit_;
+    exit_code_t exit_;
 };
 
 // A failed library call: the export's name, its result code and the line the
 // library wrote for it to Velnor.log (empty when none was found).
-class LibraryFailure : public std::runtime_error {
+class library_failure_t : public std::runtime_error {
 public:
-    LibraryFailure(std::string function, vl_rc rc, std::string log_line);
+    library_failure_t(std::string function, vl_rc rc, std::string log_line);
     const std::string& function() const noexcept { return function_; }
     vl_rc rc() const noexcept { return rc_; }
     const std::string& log_line() const noexcept { return log_line_; }
@@ -44,23 +45,23 @@ private:
 };
 
 // A failure that has already been printed; only its exit code remains.
-class ReportedFailure : public std::runtime_error {
+class reported_failure_t : public std::runtime_error {
 public:
-    explicit ReportedFailure(Exit exit) : std::runtime_error("reported"), exit_(exit) {}
-    Exit exit() const noexcept { return exit_; }
+    explicit reported_failure_t(exit_code_t exit) : std::runtime_error("reported"), exit_(exit) {}
+    exit_code_t exit() const noexcept { return exit_; }
 
 private:
-    Exit exit_;
+    exit_code_t exit_;
 };
 
-// Throws LibraryFailure when rc is not VL_RC_SUCCESS.
+// Throws library_failure_t when rc is not VL_RC_SUCCESS.
 void check(const char* function, vl_rc rc);
 
-// Calls a library export and throws LibraryFailure naming it when it fails.
+// Calls a library export and throws library_failure_t naming it when it fails.
 #define VLCTL_CALL(function, ...) ::velnorctl::check(#function, function(__VA_ARGS__))
 
 // Prints the failure in flight to standard error and returns its exit code.
 // Call only from a catch block.
-Exit report_current_failure() noexcept;
+exit_code_t report_current_failure() noexcept;
 
 } // namespace velnorctl

@@ -10,12 +10,12 @@ namespace velnorctl {
 std::vector<uint8_t> read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        throw ToolError(Exit::file, "cannot open '" + path + "' for reading");
+        throw tool_error_t(exit_code_t::file, "cannot open '" + path + "' for reading");
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                std::istreambuf_iterator<char>());
     if (file.bad()) {
-        throw ToolError(Exit::file, "cannot read '" + path + "'");
+        throw tool_error_t(exit_code_t::file, "cannot read '" + path + "'");
     }
     return bytes;
 }
@@ -26,7 +26,7 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
     file.close();
     if (!file) {
-        throw ToolError(Exit::file, "cannot write '" + path + "'");
+        throw tool_error_t(exit_code_t::file, "cannot write '" + path + "'");
     }
 }
 

@@ -1,4 +1,4 @@
-// Whole-file reads and writes; failures throw ToolError (file) naming the path.
+// Whole-file reads and writes; failures throw tool_error_t (file) naming the path.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "output.h"
 #include <velnor.h>
+#include <velnor_board_protocol.h>
 
 #include <algorithm>
 #include <array>
@@ -16,13 +17,6 @@
 namespace velnorctl {
 
 namespace {
-
-constexpr uint32_t kStateErasing = 1;
-constexpr uint32_t kStateReady = 2;
-constexpr uint32_t kStateVerifying = 3;
-constexpr uint32_t kStateDone = 4;
-constexpr uint32_t kStateFailed = 5;
-constexpr uint32_t kBlockData = 1024;
 
 std::string seconds(std::chrono::milliseconds duration) {
     std::ostringstream text;
@@ -39,32 +33,32 @@ uint32_t poll_state(vl_device* board) {
 
 // Polls until the board leaves the given state (or, for an erase, reaches
 // ready) and returns the state it reached.
-uint32_t wait_while(vl_device* board, uint32_t waiting_state, const UpdateOptions& options,
+uint32_t wait_while(vl_device* board, uint32_t waiting_state, const update_options_t& options,
                     const char* activity) {
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     for (;;) {
         const uint32_t state = poll_state(board);
-        const bool still_waiting = waiting_state == kStateErasing
-                                       ? state != kStateReady && state != kStateFailed
+        const bool still_waiting = waiting_state == VL_UPDATE_ERASING
+                                       ? state != VL_UPDATE_READY && state != VL_UPDATE_FAILED
                                        : state == waiting_state;
         if (!still_waiting) {
             return state;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            throw ToolError(Exit::update, "timed out after " + seconds(options.timeout) +
-                                              " waiting for the board to finish " + activity +
-                                              " (update state " +
-                                              name_of(state, update_state_names()) + ")");
+            throw tool_error_t(exit_code_t::update, "timed out after " + seconds(options.timeout) +
+                                                        " waiting for the board to finish " +
+                                                        activity + " (update state " +
+                                                        name_of(state, update_state_names()) + ")");
         }
         std::this_thread::sleep_for(options.poll_interval);
     }
 }
 
-void send_blocks(vl_device* board, const std::vector<uint8_t>& image, Progress& progress) {
+void send_blocks(vl_device* board, const std::vector<uint8_t>& image, progress_t& progress) {
     std::array<uint8_t, VL_UPDATE_BLOCK_SIZE> block{};
     for (size_t offset = 0; offset < image.size();) {
         const auto length =
-            static_cast<uint32_t>(std::min<size_t>(kBlockData, image.size() - offset));
+            static_cast<uint32_t>(std::min<size_t>(VLB_BLOCK_DATA_MAX, image.size() - offset));
         block.fill(0);
         for (int i = 0; i < 4; ++i) {
             block[static_cast<size_t>(i)] = static_cast<uint8_t>(offset >> (8 * i));
@@ -77,7 +71,7 @@ void send_blocks(vl_device* board, const std::vector<uint8_t>& image, Progress& 
     }
 }
 
-bool same_version(const vl_version& reported, const ImageVersion& expected) {
+bool same_version(const vl_version& reported, const image_version_t& expected) {
     return reported.major == expected.major && reported.minor == expected.minor &&
            reported.patch == expected.patch && version_text(reported) == expected.text;
 }
@@ -85,26 +79,28 @@ bool same_version(const vl_version& reported, const ImageVersion& expected) {
 } // namespace
 
 vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
-                           const ImageInfo& info, const UpdateOptions& options, std::ostream& out) {
-    Progress progress(out, options.terminal, image.size());
+                           const image_info_t& info, const update_options_t& options,
+                           std::ostream& out) {
+    progress_t progress(out, options.terminal, image.size());
     VLCTL_CALL(vl_device_update_start_async, board);
     try {
         out << "erasing..." << std::endl;
-        if (wait_while(board, kStateErasing, options, "erasing") != kStateReady) {
-            throw ToolError(Exit::update, "the board reports the update failed while erasing");
+        if (wait_while(board, VL_UPDATE_ERASING, options, "erasing") != VL_UPDATE_READY) {
+            throw tool_error_t(exit_code_t::update,
+                               "the board reports the update failed while erasing");
         }
         send_blocks(board, image, progress);
         progress.finish();
         out << "verifying..." << std::endl;
         VLCTL_CALL(vl_device_update_complete, board);
-        const uint32_t state = wait_while(board, kStateVerifying, options, "verifying");
-        if (state != kStateDone) {
-            throw ToolError(Exit::update, "the board ended the update in state " +
-                                              name_of(state, update_state_names()));
+        const uint32_t state = wait_while(board, VL_UPDATE_VERIFYING, options, "verifying");
+        if (state != VL_UPDATE_DONE) {
+            throw tool_error_t(exit_code_t::update, "the board ended the update in state " +
+                                                        name_of(state, update_state_names()));
         }
     } catch (...) {
         progress.finish();
-        const Exit exit = report_current_failure();
+        const exit_code_t exit = report_current_failure();
         const vl_rc reset = vl_device_update_reset(board);
         if (reset == VL_RC_SUCCESS) {
             std::cerr << "velnorctl: firmware update abandoned; the board's update was reset\n";
@@ -112,12 +108,13 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
             std::cerr << "velnorctl: resetting the update failed too: vl_device_update_reset "
                       << vl_rc_name(reset) << " (" << reset << ")\n";
         }
-        throw ReportedFailure(exit);
+        throw reported_failure_t(exit);
     }
     const vl_version reported = read_firmware_version(board);
     if (options.verify && !same_version(reported, info.version)) {
-        throw ToolError(Exit::update, "the board reports firmware " + version_text(reported) +
-                                          ", the image carries " + info.version.text);
+        throw tool_error_t(exit_code_t::update, "the board reports firmware " +
+                                                    version_text(reported) +
+                                                    ", the image carries " + info.version.text);
     }
     return reported;
 }

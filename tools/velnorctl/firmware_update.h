@@ -14,7 +14,7 @@
 
 namespace velnorctl {
 
-struct UpdateOptions {
+struct update_options_t {
     std::chrono::milliseconds timeout{30000}; // for the erase and for the verification
     std::chrono::milliseconds poll_interval{50};
     bool verify = false;   // compare the version the board reports with the image's
@@ -22,9 +22,10 @@ struct UpdateOptions {
 };
 
 // Returns the firmware version the board reports after the update. Throws
-// LibraryFailure or ToolError (update); ReportedFailure when the failure was
+// library_failure_t or tool_error_t (update); reported_failure_t when the failure was
 // already printed together with the reset that followed it.
 vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
-                           const ImageInfo& info, const UpdateOptions& options, std::ostream& out);
+                           const image_info_t& info, const update_options_t& options,
+                           std::ostream& out);
 
 } // namespace velnorctl

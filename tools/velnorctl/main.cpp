@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "session.h"
 #include "shell.h"
+#include "terminal.h"
 
 #ifdef VELNORCTL_VIRTUAL
 #include "virtual_platform.h"
@@ -14,15 +15,9 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
-constexpr const char* kExitCodes = R"(Exit codes:
+constexpr const char* exit_codes_text = R"(Exit codes:
   0  success
   1  a library call failed (the export, its result code and the Velnor.log line are printed)
   2  the command line or a value could not be understood
@@ -30,24 +25,16 @@ constexpr const char* kExitCodes = R"(Exit codes:
   4  a file could not be read or written, or the image is malformed
   5  the firmware update did not finish (board state, time-out, --verify))";
 
-bool stdin_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
-#else
-    return isatty(STDIN_FILENO) != 0;
-#endif
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace velnorctl;
     CLI::App app{"Bring up and service Velnor synchronisation boards.", "velnorctl"};
     app.set_version_flag("--version", std::string("velnorctl ") + VELNORCTL_VERSION);
-    app.footer(kExitCodes);
+    app.footer(exit_codes_text);
     app.require_subcommand(1);
 
-    Selection selection;
+    selection_t selection;
     size_t index = 0;
     std::string serial;
     CLI::Option* index_option =
@@ -65,15 +52,15 @@ int main(int argc, char** argv) {
         ->group("");
 #endif
 
-    Session session;
-    Action chosen;
+    session_t session;
+    action_t chosen;
     add_board_commands(app, session, chosen);
     app.add_subcommand("shell", "Read commands from standard input, one per line, on one board")
         ->callback([&] {
             chosen = [&] {
-                const Exit result = run_shell(session, std::cin, stdin_is_terminal());
-                if (result != Exit::ok) {
-                    throw ReportedFailure(result);
+                const exit_code_t result = run_shell(session, std::cin, stdin_is_terminal());
+                if (result != exit_code_t::ok) {
+                    throw reported_failure_t(result);
                 }
             };
         });
@@ -81,7 +68,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : static_cast<int>(Exit::usage);
+        return app.exit(error) == 0 ? 0 : static_cast<int>(exit_code_t::usage);
     }
     try {
 #ifdef VELNORCTL_VIRTUAL

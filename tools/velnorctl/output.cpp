@@ -5,12 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace velnorctl {
 
 void print_table(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
@@ -72,18 +66,10 @@ std::string json_version(const vl_version& version) {
            ",\"text\":" + json_string(version_text(version)) + "}";
 }
 
-bool stdout_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-Progress::Progress(std::ostream& out, bool terminal, uint64_t total)
+progress_t::progress_t(std::ostream& out, bool terminal, uint64_t total)
     : out_(out), terminal_(terminal), total_(total == 0 ? 1 : total) {}
 
-void Progress::update(uint64_t done) {
+void progress_t::update(uint64_t done) {
     const auto percent = static_cast<int>(std::min<uint64_t>(done, total_) * 100 / total_);
     if (terminal_) {
         constexpr int width = 30;
@@ -101,7 +87,7 @@ void Progress::update(uint64_t done) {
     }
 }
 
-void Progress::finish() {
+void progress_t::finish() {
     if (drawn_) {
         out_ << '\n';
     }

@@ -20,13 +20,11 @@ std::string json_string(const std::string& text);
 // {"major":1,"minor":3,"patch":0,"text":"1.3.0"}
 std::string json_version(const vl_version& version);
 
-bool stdout_is_terminal();
-
-// Progress of a transfer: a bar redrawn in place on a terminal, otherwise a
+// progress_t of a transfer: a bar redrawn in place on a terminal, otherwise a
 // plain line at every tenth of the way (scripts and logs read those).
-class Progress {
+class progress_t {
 public:
-    Progress(std::ostream& out, bool terminal, uint64_t total);
+    progress_t(std::ostream& out, bool terminal, uint64_t total);
     void update(uint64_t done);
     void finish();
 

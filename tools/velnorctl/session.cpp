@@ -5,25 +5,25 @@
 
 namespace velnorctl {
 
-BoardHandle open_board(size_t index) {
+board_handle_t open_board(size_t index) {
     vl_device* handle = nullptr;
     VLCTL_CALL(vl_device_open, index, &handle);
-    return BoardHandle(handle);
+    return board_handle_t(handle);
 }
 
-vl_device* Session::board() {
+vl_device* session_t::board() {
     if (!board_) {
         open_selected();
     }
     return board_.get();
 }
 
-size_t Session::board_index() {
+size_t session_t::board_index() {
     board();
     return index_;
 }
 
-void Session::open_selected() {
+void session_t::open_selected() {
     if (!selection_.serial) {
         index_ = selection_.index.value_or(0);
         board_ = open_board(index_);
@@ -32,15 +32,15 @@ void Session::open_selected() {
     size_t count = 0;
     VLCTL_CALL(vl_get_device_count, &count);
     for (size_t index = 0; index < count; ++index) {
-        BoardHandle candidate = open_board(index);
+        board_handle_t candidate = open_board(index);
         if (read_serial(candidate.get()) == *selection_.serial) {
             index_ = index;
             board_ = std::move(candidate);
             return;
         }
     }
-    throw ToolError(Exit::no_board, "no board with serial '" + *selection_.serial + "' (" +
-                                        std::to_string(count) + " present)");
+    throw tool_error_t(exit_code_t::no_board, "no board with serial '" + *selection_.serial +
+                                                  "' (" + std::to_string(count) + " present)");
 }
 
 } // namespace velnorctl

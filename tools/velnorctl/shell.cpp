@@ -18,23 +18,23 @@ std::string trimmed(const std::string& line) {
 }
 
 // Runs one line; returns its exit code.
-Exit run_line(Session& session, const std::string& line) {
+exit_code_t run_line(session_t& session, const std::string& line) {
     CLI::App app{"Board commands; 'quit' ends the session", ""};
     app.require_subcommand(1);
-    Action chosen;
+    action_t chosen;
     add_board_commands(app, session, chosen);
     if (line == "help") {
         std::cout << app.help();
-        return Exit::ok;
+        return exit_code_t::ok;
     }
     try {
         app.parse(line, false);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? Exit::ok : Exit::usage;
+        return app.exit(error) == 0 ? exit_code_t::ok : exit_code_t::usage;
     }
     try {
         chosen();
-        return Exit::ok;
+        return exit_code_t::ok;
     } catch (...) {
         return report_current_failure();
     }
@@ -42,8 +42,8 @@ Exit run_line(Session& session, const std::string& line) {
 
 } // namespace
 
-Exit run_shell(Session& session, std::istream& in, bool interactive) {
-    Exit last_failure = Exit::ok;
+exit_code_t run_shell(session_t& session, std::istream& in, bool interactive) {
+    exit_code_t last_failure = exit_code_t::ok;
     std::string line;
     for (;;) {
         if (interactive) {
@@ -59,8 +59,8 @@ Exit run_shell(Session& session, std::istream& in, bool interactive) {
         if (line == "quit" || line == "exit") {
             break;
         }
-        const Exit result = run_line(session, line);
-        if (result != Exit::ok) {
+        const exit_code_t result = run_line(session, line);
+        if (result != exit_code_t::ok) {
             last_failure = result;
         }
     }

@@ -13,7 +13,7 @@ namespace velnorctl {
 
 // Runs every command of the stream. A failing command is reported and the
 // session goes on; the result is the exit code of the last command that
-// failed, or Exit::ok.
-Exit run_shell(Session& session, std::istream& in, bool interactive);
+// failed, or exit_code_t::ok.
+exit_code_t run_shell(session_t& session, std::istream& in, bool interactive);
 
 } // namespace velnorctl
