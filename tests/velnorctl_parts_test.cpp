@@ -4,10 +4,18 @@
 #include "errors.h"
 #include "firmware_image.h"
 #include "frequency_parse.h"
+#include "image_files.h"
+#include "shell_words.h"
+#include "text_escape.h"
+
+#include <velnor_board_protocol.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -34,6 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         frequency_case_t{"100000000", 100000000}, frequency_case_t{"100M", 100000000},
         frequency_case_t{"125MHz", 125000000}, frequency_case_t{"125mhz", 125000000},
+        frequency_case_t{"100m", std::nullopt}, frequency_case_t{"100mHz", std::nullopt},
+        frequency_case_t{"100 m", std::nullopt}, frequency_case_t{"100MHZ", 100000000},
         frequency_case_t{"9.375e6", 9375000}, frequency_case_t{"9.375M", 9375000},
         frequency_case_t{"1.1G", 1100000000}, frequency_case_t{"1.1 GHz", 1100000000},
         frequency_case_t{"100k", 100000}, frequency_case_t{"250e+6Hz", 250000000},
@@ -207,6 +217,161 @@ TEST(TypedValues, NumbersAreBoundedDecimalOrHex) {
         SCOPED_TRACE(text);
         EXPECT_THROW(velnorctl::parse_number(text, 0xFF, "value"), tool_error_t);
     }
+}
+
+struct escape_case_t {
+    const char* name;
+    std::string text;
+    std::string shown;
+};
+
+TEST(PrintableText, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
+    const std::vector<escape_case_t> cases = {
+        {"plain", "VLN-SIM-0000", "VLN-SIM-0000"},
+        {"escape sequence", "A\x1b[2J", "A\\x1b[2J"},
+        {"nul inside", std::string("A\0B", 3), "A\\x00B"},
+        {"newline and tab", "a\nb\tc", "a\\x0ab\\x09c"},
+        {"delete", "x\x7f", "x\\x7f"},
+        {"c1 control",
+         "x\xc2\x9b"
+         "1m",
+         "x\\xc2\\x9b1m"},
+        {"latin small e acute", "caf\xc3\xa9", "caf\xc3\xa9"},
+        {"no-break space",
+         "a\xc2\xa0"
+         "b",
+         "a\xc2\xa0"
+         "b"},
+        {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac"},
+        {"four-byte", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+        {"lone continuation", "a\x80", "a\\x80"},
+        {"invalid lead", "\xff\xfe", "\\xff\\xfe"},
+        {"overlong slash", "\xc0\xaf", "\\xc0\\xaf"},
+        {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"truncated sequence", "\xe2\x82", "\\xe2\\x82"},
+        {"above U+10FFFF", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(velnorctl::printable(c.text), c.shown);
+    }
+    EXPECT_EQ(velnorctl::display_width("caf\xc3\xa9"), 4u);
+    EXPECT_EQ(velnorctl::display_width("\\x1b"), 4u);
+}
+
+struct words_case_t {
+    const char* line;
+    std::optional<std::vector<std::string>> words;
+};
+
+TEST(ShellWords, SplitsQuotesAndCommentsLikeAShell) {
+    using words_t = std::vector<std::string>;
+    const std::vector<words_case_t> cases = {
+        {"led on", words_t{"led", "on"}},
+        {"  clock\t250M  ", words_t{"clock", "250M"}},
+        {"", words_t{}},
+        {"# a comment", words_t{}},
+        {"led on # and a comment", words_t{"led", "on"}},
+        {"led o#n", words_t{"led", "o#n"}},
+        {"firmware check 'my image.vlfw'", words_t{"firmware", "check", "my image.vlfw"}},
+        {"a \"b \\\" c\" d", words_t{"a", "b \" c", "d"}},
+        {"a 'it''s'", words_t{"a", "its"}},
+        {"a b\\ c", words_t{"a", "b c"}},
+        {"a ''", words_t{"a", ""}},
+        {"a '# not a comment'", words_t{"a", "# not a comment"}},
+        {"led 'on", std::nullopt},
+        {"led \"on", std::nullopt},
+        {"led \"on\\\"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(velnorctl::split_words(c.line), c.words);
+    }
+}
+
+class ImageFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("velnorctl_parts_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir_ / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // A file of the given size whose first bytes are head (the rest zero),
+    // made sparse so that a large one costs nothing.
+    std::string sized(const std::string& name, const std::vector<uint8_t>& head, uint64_t size) {
+        const std::string path = write(name, head);
+        std::filesystem::resize_file(path, size);
+        return path;
+    }
+
+    static void expect_refusal(const std::function<void()>& call, const std::string& message) {
+        try {
+            call();
+            ADD_FAILURE() << "accepted";
+        } catch (const tool_error_t& error) {
+            EXPECT_EQ(error.exit(), exit_code_t::file);
+            EXPECT_EQ(error.what(), message);
+        }
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(ImageFiles, PayloadsFromOneByteToTheBoardsLimit) {
+    const std::string empty = write("empty.bin", {});
+    expect_refusal([&] { velnorctl::read_payload(empty); },
+                   "'" + empty + "' is empty; a firmware payload holds at least 1 byte");
+    // 16 MiB less the 64-byte header, written out by hand.
+    const std::string largest = sized("largest.bin", {1}, 16777152);
+    EXPECT_EQ(velnorctl::read_payload(largest).size(), 16777152u);
+    const std::string over = sized("over.bin", {1}, 16777153);
+    expect_refusal(
+        [&] { velnorctl::read_payload(over); },
+        "'" + over + "' holds 16777153 bytes; a board accepts a payload of at most 16777152 bytes");
+    const std::string folder = dir_.string();
+    expect_refusal([&] { velnorctl::read_payload(folder); },
+                   "'" + folder + "' is a folder, not a file");
+    expect_refusal([&] { velnorctl::read_image(folder); },
+                   "'" + folder + "' is a folder, not a file");
+}
+
+TEST_F(ImageFiles, ImageHeaderIsCheckedAgainstTheFileSizeBeforeTheFileIsRead) {
+    const auto image =
+        velnorctl::pack_image(velnorctl::parse_image_version("1.4.0"), sample_payload());
+    const std::vector<uint8_t> header(image.begin(), image.begin() + 64);
+    EXPECT_EQ(velnorctl::read_image(write("good.vlfw", image)), image);
+
+    // A 500 MB file behind a header that promises 3000 bytes: refused by its size alone.
+    const std::string huge = sized("huge.vlfw", header, 500000000);
+    expect_refusal([&] { velnorctl::read_image(huge); },
+                   "bad image: header gives a 3000-byte payload, the file holds 499999936");
+
+    std::vector<uint8_t> too_large = header;
+    too_large[52] = 0xC1; // payload length 0x00FFFFC1 = 16777153
+    too_large[53] = 0xFF;
+    too_large[54] = 0xFF;
+    too_large[55] = 0x00;
+    const std::string promised = sized("promised.vlfw", too_large, 64 + 16777153);
+    expect_refusal([&] { velnorctl::read_image(promised); },
+                   "bad image: the header gives a 16777153-byte payload; a board accepts at "
+                   "most 16777152 bytes");
+
+    const auto empty = velnorctl::pack_image(velnorctl::parse_image_version("1.0.0"), {});
+    const std::string bare = write("bare.vlfw", empty);
+    expect_refusal([&] { velnorctl::read_image(bare); }, "bad image: the payload is empty");
 }
 
 } // namespace

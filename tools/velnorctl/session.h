@@ -4,6 +4,7 @@
 
 #include <velnor.h>
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -30,9 +31,14 @@ public:
     void select(selection_t selection) { selection_ = std::move(selection); }
 
     // The selected board, opened on the first call. Throws library_failure_t,
-    // or tool_error_t (no_board) when no board has the selected serial.
+    // or tool_error_t (no_board) when no board or several boards have the
+    // selected serial; the message lists the boards.
     vl_device* board();
     size_t board_index();
+
+    // A pause after each request of a firmware update (virtual builds, so
+    // that an interruption can be tried while the update runs).
+    std::chrono::milliseconds update_pace{0};
 
 private:
     void open_selected();

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -23,6 +24,22 @@ bool stdout_is_terminal() {
     return _isatty(_fileno(stdout)) != 0;
 #else
     return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+bool protect_closed_stdout() {
+#ifdef _WIN32
+    return false;
+#else
+    if (fcntl(STDOUT_FILENO, F_GETFD) != -1) {
+        return false;
+    }
+    const int null = open("/dev/null", O_WRONLY);
+    if (null != -1 && null != STDOUT_FILENO) {
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    return true;
 #endif
 }
 

@@ -2,9 +2,11 @@
 
 #include "board_values.h"
 #include "errors.h"
+#include "text_escape.h"
 
 #include <velnor_sim.h>
 
+#include <cstring>
 #include <optional>
 
 namespace velnorctl {
@@ -39,8 +41,34 @@ std::optional<vlsim_call> call_kind(const std::string& name) {
 
 } // namespace
 
+void use_virtual_board_serials(const std::vector<std::string>& serials) {
+    for (const std::string& serial : serials) {
+        if (serial.size() > 32) {
+            throw tool_error_t(exit_code_t::usage, "--sim-board '" + printable(serial) +
+                                                       "' is longer than the 32 bytes of a serial");
+        }
+    }
+    vlsim_reset();
+    for (const std::string& serial : serials) {
+        vlsim_board_config config{};
+        vlsim_default_board_config(&config);
+        std::memset(config.serial, 0, sizeof config.serial);
+        std::memcpy(config.serial, serial.data(), serial.size());
+        vlsim_add_board(&config);
+    }
+}
+
+void fire_virtual_trigger(size_t index) {
+    // The tool adds its boards in order after a reset, so a board's id is its index.
+    if (index > 0x7FFFFFFF || vlsim_fire_trigger(static_cast<int>(index)) != 0) {
+        throw tool_error_t(exit_code_t::no_board,
+                           "no virtual board " + std::to_string(index) + " to fire");
+    }
+}
+
 void apply_virtual_fault(const std::string& switch_text) {
-    const tool_error_t malformed(exit_code_t::usage, "fault '" + switch_text + fault_forms);
+    const tool_error_t malformed(exit_code_t::usage,
+                                 "fault '" + printable(switch_text) + fault_forms);
     std::optional<vlsim_call> call;
     std::optional<uint32_t> value_of_call;
     std::optional<uint32_t> fn;
