@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "frequency_parse.h"
+#include "text_escape.h"
 
 #include <cctype>
 
@@ -88,7 +89,8 @@ uint64_t parse_number(const std::string& text, uint64_t maximum, const std::stri
         value = value * base + digit;
     }
     if (!valid) {
-        throw tool_error_t(exit_code_t::usage, what + " '" + text + "' is not a number from 0 to " +
+        throw tool_error_t(exit_code_t::usage, what + " '" + printable(text) +
+                                                   "' is not a number from 0 to " +
                                                    std::to_string(maximum));
     }
     return value;
@@ -107,8 +109,8 @@ uint32_t parse_value(const std::string& text, const value_names_t& names, const 
     for (const auto& [name, value] : names) {
         expected += (expected.empty() ? "" : ", ") + name;
     }
-    throw tool_error_t(exit_code_t::usage,
-                       what + " '" + text + "' is not one of " + expected + " or a number");
+    throw tool_error_t(exit_code_t::usage, what + " '" + printable(text) + "' is not one of " +
+                                               expected + " or a number");
 }
 
 } // namespace velnorctl

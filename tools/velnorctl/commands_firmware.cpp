@@ -103,10 +103,11 @@ void update(session_t& session, const update_arguments_t& arguments) {
     options.verify = arguments.verify;
     options.terminal = stdout_is_terminal();
     options.pace = session.update_pace;
+    vl_device* board = session.board(); // the board is settled before anything is printed
     const std::vector<uint8_t> image = read_image(arguments.image);
     const image_info_t info = check_image(image);
     std::cout << printable(arguments.image) << ": " << describe_image(info) << '\n';
-    const vl_version reported = update_firmware(session.board(), image, info, options, std::cout);
+    const vl_version reported = update_firmware(board, image, info, options, std::cout);
     std::cout << "firmware now " << printable(version_text(reported))
               << (arguments.verify ? " (verified)" : "") << '\n';
 }

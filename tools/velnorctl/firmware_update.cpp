@@ -97,7 +97,7 @@ bool same_version(const vl_version& reported, const image_version_t& expected) {
 void reset_after(vl_device* board, const std::string& what, bool show_state) {
     const vl_rc reset = vl_device_update_reset(board);
     if (reset != VL_RC_SUCCESS) {
-        std::cerr << "velnorctl: " << what
+        std::cerr << "velnorctl: " << message_context() << what
                   << "; resetting the update failed too: vl_device_update_reset "
                   << vl_rc_name(reset) << " (" << reset << ")\n";
         return;
@@ -109,7 +109,8 @@ void reset_after(vl_device* board, const std::string& what, bool show_state) {
         state = " (update state " + name_of(now, update_state_names()) + ", " +
                 std::to_string(received) + " bytes received)";
     }
-    std::cerr << "velnorctl: " << what << "; the board's update was reset" << state << '\n';
+    std::cerr << "velnorctl: " << message_context() << what << "; the board's update was reset"
+              << state << '\n';
 }
 
 } // namespace
@@ -159,7 +160,7 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
                                                     ", the image carries " + info.version.text);
     }
     if (interrupt_guard_t::pending() != exit_code_t::ok) {
-        std::cerr << "velnorctl: " << interrupt_guard_t::pending_name()
+        std::cerr << "velnorctl: " << message_context() << interrupt_guard_t::pending_name()
                   << " came after the update had finished; firmware now "
                   << printable(version_text(reported)) << '\n';
         throw reported_failure_t(interrupt_guard_t::pending());

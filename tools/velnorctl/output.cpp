@@ -57,7 +57,8 @@ void progress_t::update(uint64_t done) {
     const int step = percent / 10;
     if (step != last_step_) {
         last_step_ = step;
-        out_ << "sent " << done << " of " << total_ << " bytes (" << percent << "%)\n";
+        // Flushed at once: a script or a log follows the transfer as it goes.
+        out_ << "sent " << done << " of " << total_ << " bytes (" << percent << "%)" << std::endl;
     }
 }
 

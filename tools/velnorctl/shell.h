@@ -14,8 +14,9 @@ namespace velnorctl {
 
 // Runs every command of the stream. A failing command is reported and the
 // session goes on; the result is the exit code of the last command that
-// failed, or exit_code_t::ok. An interrupted firmware update ends the
-// session at once with its exit code.
+// failed, or exit_code_t::ok. A firmware update stopped by SIGTERM ends the
+// session at once (exit_code_t::terminated); one stopped by SIGINT (Ctrl-C)
+// is reset and the session goes on with the next line.
 exit_code_t run_shell(session_t& session, std::istream& in, bool interactive);
 
 } // namespace velnorctl
