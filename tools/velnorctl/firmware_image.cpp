@@ -83,32 +83,30 @@ std::vector<uint8_t> pack_image(const image_version_t& version,
     return image;
 }
 
-image_info_t check_image(const std::vector<uint8_t>& image) {
+image_info_t check_image_header(const uint8_t* bytes, size_t available, uint64_t image_size) {
     auto bad = [](const std::string& why) {
         return tool_error_t(exit_code_t::file, "bad image: " + why);
     };
     vlb_image_header header{};
-    const int found = vlb_image_read_header(image.data(), image.size(), image.size(), &header);
-    const uint8_t* raw = image.data();
-    switch (found) {
+    switch (vlb_image_read_header(bytes, available, image_size, &header)) {
     case VLB_IMAGE_OK:
         break;
     case VLB_IMAGE_SHORT_HEADER:
-        throw bad(std::to_string(image.size()) + " bytes, shorter than the 64-byte header");
+        throw bad(std::to_string(image_size) + " bytes, shorter than the 64-byte header");
     case VLB_IMAGE_BAD_MAGIC:
         throw bad("no VLFW magic");
     case VLB_IMAGE_BAD_HEADER_VERSION:
-        throw bad("header version " + std::to_string(get_u32(raw + 4)) + " (expected 1)");
+        throw bad("header version " + std::to_string(get_u32(bytes + 4)) + " (expected 1)");
     case VLB_IMAGE_BAD_RESERVED:
         throw bad("reserved header word is not zero");
     case VLB_IMAGE_TOO_LARGE:
-        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+        throw bad("header gives a " + std::to_string(get_u32(bytes + 52)) +
                   "-byte payload, more than the board accepts (" +
                   std::to_string(VLB_IMAGE_PAYLOAD_MAX) + ")");
     default:
-        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+        throw bad("header gives a " + std::to_string(get_u32(bytes + 52)) +
                   "-byte payload, the file holds " +
-                  std::to_string(image.size() - image_header_size));
+                  std::to_string(image_size - image_header_size));
     }
     image_info_t info;
     info.version.major = header.major;
@@ -121,10 +119,16 @@ image_info_t check_image(const std::vector<uint8_t>& image) {
     info.version.text.assign(header.text, text_length);
     info.payload_length = header.payload_length;
     info.payload_crc32 = header.payload_crc32;
-    const uint32_t crc = crc32(raw + image_header_size, image.size() - image_header_size);
+    return info;
+}
+
+image_info_t check_image(const std::vector<uint8_t>& image) {
+    const image_info_t info = check_image_header(image.data(), image.size(), image.size());
+    const uint32_t crc = crc32(image.data() + image_header_size, image.size() - image_header_size);
     if (crc != info.payload_crc32) {
-        throw bad("payload CRC-32 " + hex32(crc) + " does not match the header's " +
-                  hex32(info.payload_crc32));
+        throw tool_error_t(exit_code_t::file, "bad image: payload CRC-32 " + hex32(crc) +
+                                                  " does not match the header's " +
+                                                  hex32(info.payload_crc32));
     }
     return info;
 }

@@ -43,6 +43,12 @@ image_version_t parse_image_version(const std::string& text);
 std::vector<uint8_t> pack_image(const image_version_t& version,
                                 const std::vector<uint8_t>& payload);
 
+// Checks the header at the start of an image of image_size bytes, of which
+// the first `available` are at bytes (the rest need not have been read):
+// everything but the CRC, the file's size against the payload length
+// included. Throws tool_error_t (file) naming the first fault.
+image_info_t check_image_header(const uint8_t* bytes, size_t available, uint64_t image_size);
+
 // Checks an image and reads its header; throws tool_error_t (file) naming the
 // first thing that is wrong (size, magic, header version, length, CRC).
 image_info_t check_image(const std::vector<uint8_t>& image);

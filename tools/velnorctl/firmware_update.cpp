@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -71,19 +70,12 @@ uint32_t wait_while(vl_device* board, uint32_t waiting_state, const update_optio
 
 void send_blocks(vl_device* board, const std::vector<uint8_t>& image, progress_t& progress,
                  const update_options_t& options) {
-    std::array<uint8_t, VL_UPDATE_BLOCK_SIZE> block{};
-    for (size_t offset = 0; offset < image.size();) {
-        const auto length =
-            static_cast<uint32_t>(std::min<size_t>(VLB_BLOCK_DATA_MAX, image.size() - offset));
-        block.fill(0);
-        for (int i = 0; i < 4; ++i) {
-            block[static_cast<size_t>(i)] = static_cast<uint8_t>(offset >> (8 * i));
-            block[static_cast<size_t>(4 + i)] = static_cast<uint8_t>(length >> (8 * i));
-        }
-        std::memcpy(block.data() + 8, image.data() + offset, length);
+    std::array<uint8_t, VLB_BLOCK_SIZE> block{};
+    const size_t count = vlb_image_block_count(image.size());
+    for (size_t index = 0; index < count; ++index) {
+        vlb_image_block(image.data(), image.size(), index, block.data());
         VLCTL_CALL(vl_device_update_write, board, block.data());
-        offset += length;
-        progress.update(offset);
+        progress.update(std::min<uint64_t>(uint64_t{index + 1} * VLB_BLOCK_DATA_MAX, image.size()));
         after_request(options);
     }
 }
