@@ -1,6 +1,7 @@
 #include "firmware_image.h"
 
 #include "errors.h"
+#include "text_escape.h"
 
 #include <velnor_board_protocol.h>
 
@@ -56,7 +57,8 @@ image_version_t parse_image_version(const std::string& text) {
     if (second == std::string::npos || !parse_number(text.substr(0, first), version.major) ||
         !parse_number(text.substr(first + 1, second - first - 1), version.minor) ||
         !parse_number(text.substr(second + 1), version.patch)) {
-        throw tool_error_t(exit_code_t::usage, "version '" + text + "' is not MAJOR.MINOR.PATCH");
+        throw tool_error_t(exit_code_t::usage,
+                           "version '" + printable(text) + "' is not MAJOR.MINOR.PATCH");
     }
     version.text = text;
     return version;
@@ -65,8 +67,8 @@ image_version_t parse_image_version(const std::string& text) {
 std::vector<uint8_t> pack_image(const image_version_t& version,
                                 const std::vector<uint8_t>& payload) {
     if (version.text.size() > VLB_TEXT_SIZE) {
-        throw tool_error_t(exit_code_t::usage,
-                           "version text '" + version.text + "' is longer than 32 characters");
+        throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
+                                                   "' is longer than 32 characters");
     }
     std::vector<uint8_t> image(image_header_size + payload.size(), 0);
     switch (vlb_image_write_header(image.data(), version.major, version.minor, version.patch,
@@ -74,8 +76,8 @@ std::vector<uint8_t> pack_image(const image_version_t& version,
     case VLB_IMAGE_OK:
         break;
     case VLB_IMAGE_TEXT_TOO_LONG:
-        throw tool_error_t(exit_code_t::usage,
-                           "version text '" + version.text + "' is longer than 32 characters");
+        throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
+                                                   "' is longer than 32 characters");
     default:
         throw tool_error_t(exit_code_t::usage, "payload too large for an image");
     }

@@ -1,9 +1,9 @@
 #include "terminal.h"
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include <io.h>
-
-#include <cstdio>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,20 +11,24 @@
 
 namespace velnorctl {
 
-bool stdin_is_terminal() {
+namespace {
+
+bool is_terminal(std::FILE* stream) {
 #ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(STDIN_FILENO) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 
+} // namespace
+
+bool stdin_is_terminal() {
+    return is_terminal(stdin);
+}
+
 bool stdout_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
+    return is_terminal(stdout);
 }
 
 bool protect_closed_stdout() {
