@@ -133,7 +133,10 @@ protected:
     }
 
     static outcome_t finish(running_t& run) {
-        read_until(run, std::string(1, '\0')); // to the end of the output
+        char buffer[4096];
+        for (ssize_t got; (got = read(run.out, buffer, sizeof buffer)) > 0;) {
+            run.printed.append(buffer, static_cast<size_t>(got));
+        }
         close(run.out);
         int status = 0;
         waitpid(run.pid, &status, 0);
