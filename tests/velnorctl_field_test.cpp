@@ -354,7 +354,8 @@ TEST_P(VelnorctlUsage, IsRefusedBeforeAnythingIsSent) {
         expected.replace(expected.find(folder), folder.size(), dir_.string());
     }
     const outcome_t result = run(arguments);
-    const bool file_case = expected.find("is a folder") != std::string::npos;
+    const bool file_case = expected.find("is a folder") != std::string::npos ||
+                           expected.find("is not a regular file") != std::string::npos;
     EXPECT_EQ(result.exit, file_case ? file_error : usage_error);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, expected);
@@ -416,6 +417,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "velnorctl: --sim-board '123456789012345678901234567890123' is longer than "
                      "the 32 bytes of a serial\n"},
         usage_case_t{"firmware check FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
+        usage_case_t{"firmware check /dev/zero", "velnorctl: '/dev/zero' is not a regular file\n"},
+        usage_case_t{"", "velnorctl: a command is needed: list, info, led, trigger, clock, reg, "
+                         "firmware, shell\n"},
+        usage_case_t{"--serial", "velnorctl: --serial: 1 required TEXT missing\n"
+                                 "Run with --help for more information.\n"},
         usage_case_t{"firmware update FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
         usage_case_t{"firmware pack FOLDER --version 1.0.0 -o /dev/null",
                      "velnorctl: 'FOLDER' is a folder, not a file\n"}));
@@ -428,15 +434,17 @@ TEST_F(Velnorctl, ShellNumbersItsLinesAndTakesQuotesAndComments) {
                                           "   # nothing but a comment\n"
                                           "clock 123456789\n"
                                           "led \"blink\"\n"
+                                          "shell\n"
                                           "exit\n"
                                           "led off\n");
-    EXPECT_EQ(result.exit, library_failure);
+    EXPECT_EQ(result.exit, usage_error); // the last failure, line 8
     EXPECT_EQ(result.out, "on\nblink\n");
     const auto lines = lines_of(result.err);
-    ASSERT_EQ(lines.size(), 4u) << result.err;
+    ASSERT_EQ(lines.size(), 5u) << result.err;
     EXPECT_EQ(lines[0], "velnorctl: line 3: unterminated quote");
     EXPECT_EQ(lines[1], "velnorctl: line 4: unknown command 'bogus'; the nearest is 'reg'");
     EXPECT_EQ(lines[2], "velnorctl: line 6: vl_device_set_clock failed: invalid_frequency (-13)");
+    EXPECT_EQ(lines[4], "velnorctl: line 8: already in the shell");
 }
 
 TEST_F(Velnorctl, MessagesKeepWhatFollowsANulByte) {

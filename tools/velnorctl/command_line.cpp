@@ -76,7 +76,10 @@ exit_code_t report_parse_error(CLI::App& app, const CLI::ParseError& error) {
     const std::string prefix = "velnorctl: " + message_context();
     CLI::App* reached = deepest(&app);
     const std::string where = reached == &app ? "" : reached->get_name() + " ";
-    if (reached->get_require_subcommand_min() > 0 && reached->get_subcommands().empty()) {
+    const std::string kind = error.get_name();
+    const bool about_the_command = kind == "RequiredError" || kind == "ExtrasError";
+    if (about_the_command && reached->get_require_subcommand_min() > 0 &&
+        reached->get_subcommands().empty()) {
         const std::vector<std::string> names = command_names(reached);
         const std::vector<std::string> left = reached->remaining();
         if (!left.empty() && !left.front().empty() && left.front()[0] != '-') {

@@ -28,6 +28,9 @@ uint64_t regular_file_size(const std::string& path) {
     if (error || !std::filesystem::exists(status)) {
         throw tool_error_t(exit_code_t::file, "cannot open " + quoted(path) + " for reading");
     }
+    if (!std::filesystem::is_regular_file(status)) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " is not a regular file");
+    }
     const auto size = std::filesystem::file_size(file, error);
     if (error) {
         throw tool_error_t(exit_code_t::file,

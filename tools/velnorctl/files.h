@@ -1,5 +1,5 @@
 // File reads and writes; failures throw tool_error_t (file) naming the path.
-// A folder given where a file belongs is said to be one.
+// A folder (or a device, a pipe) given where a file belongs is said to be one.
 #pragma once
 
 #include <cstdint>

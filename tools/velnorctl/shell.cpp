@@ -19,6 +19,10 @@ exit_code_t run_line(session_t& session, std::vector<std::string> words) {
     app.require_subcommand(1);
     action_t chosen;
     add_board_commands(app, session, chosen);
+    if (words.front() == "shell") {
+        std::cerr << "velnorctl: " << message_context() << "already in the shell\n";
+        return exit_code_t::usage;
+    }
     if (words.size() == 1 && words.front() == "help") {
         std::cout << app.help();
         return exit_code_t::ok;
