@@ -242,6 +242,21 @@ TEST_F(Velnorctl, LogFolderIsTheProcesssOwnAndGoesAwayWhenNothingFailed) {
         << blocked.err;
 }
 
+TEST_F(Velnorctl, BrokenTemporaryFolderCostsOnlyTheDetail) {
+    const std::string missing =
+        "TMPDIR=" + quoted(file("missing").string()) + " '" VELNORCTL_EXE "' ";
+    const std::string to_files =
+        " >" + quoted(file("out").string()) + " 2>" + quoted(file("err").string());
+    int status = std::system((missing + "led on" + to_files).c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(slurp(file("out")), "on\n");
+    status = std::system((missing + "clock 123456789" + to_files).c_str());
+    EXPECT_EQ(WEXITSTATUS(status), library_failure);
+    EXPECT_EQ(slurp(file("err")), "velnorctl: vl_device_set_clock failed: invalid_frequency (-13)\n"
+                                  "Velnor.log: (no line from vl_device_set_clock)\n");
+    EXPECT_FALSE(fs::exists(file("missing")));
+}
+
 // ---- Output a script and a terminal can trust ------------------------------
 
 TEST_F(Velnorctl, HostileSerialsGiveValidJsonAndHarmlessTables) {

@@ -49,7 +49,8 @@ exit_code_t report_current_failure() noexcept {
     try {
         throw;
     } catch (const library_failure_t& failure) {
-        const std::string log = velnor_log_path().u8string();
+        const std::string log =
+            velnor_log_path().empty() ? "Velnor.log" : printable(velnor_log_path().u8string());
         std::cerr << prefix << failure.what() << '\n';
         if (failure.log_line().empty()) {
             std::cerr << log << ": (no line from " << failure.function() << ")\n";

@@ -11,7 +11,8 @@ namespace velnorctl {
 
 std::vector<std::string> board_interface_paths() {
     const vlsim_guid guid = VLB_INTERFACE_CLASS_INIT;
-    for (;;) {
+    // A list that keeps outgrowing its size is given up on after a few tries.
+    for (int attempt = 1;; ++attempt) {
         std::uint32_t length = 0;
         const std::uint32_t sized =
             vlsim_CM_Get_Device_Interface_List_SizeA(&length, &guid, nullptr, 0);
@@ -21,7 +22,7 @@ std::vector<std::string> board_interface_paths() {
         std::vector<wchar_t> list(length, L'\0');
         const std::uint32_t fetched =
             vlsim_CM_Get_Device_Interface_ListW(&guid, nullptr, list.data(), length, 0);
-        if (fetched == VLSIM_CR_BUFFER_SMALL) {
+        if (fetched == VLSIM_CR_BUFFER_SMALL && attempt < 8) {
             continue;
         }
         if (fetched != VLSIM_CR_SUCCESS) {

@@ -14,7 +14,8 @@ std::vector<std::string> board_interface_paths() {
     GUID guid = VLB_INTERFACE_CLASS_INIT;
     // A board that arrives between the size query and the fetch makes the
     // list longer than the size; ask again then.
-    for (;;) {
+    // A list that keeps outgrowing its size is given up on after a few tries.
+    for (int attempt = 1;; ++attempt) {
         ULONG length = 0;
         const CONFIGRET sized = CM_Get_Device_Interface_List_SizeA(
             &length, &guid, nullptr, CM_GET_DEVICE_INTERFACE_LIST_PRESENT);
@@ -24,7 +25,7 @@ std::vector<std::string> board_interface_paths() {
         std::vector<wchar_t> list(length, L'\0');
         const CONFIGRET fetched = CM_Get_Device_Interface_ListW(
             &guid, nullptr, list.data(), length, CM_GET_DEVICE_INTERFACE_LIST_PRESENT);
-        if (fetched == CR_BUFFER_SMALL) {
+        if (fetched == CR_BUFFER_SMALL && attempt < 8) {
             continue;
         }
         if (fetched != CR_SUCCESS) {

@@ -1,6 +1,7 @@
 #include "velnor_log.h"
 
 #include "errors.h"
+#include "text_escape.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -56,27 +57,32 @@ void use_log_folder(const std::string& requested) {
     std::filesystem::path path;
     if (requested.empty()) {
         const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-        if (error) {
-            throw tool_error_t(exit_code_t::file, "no temporary folder for the library's log (" +
-                                                      error.message() +
-                                                      "); choose one with --log-dir DIR");
-        }
         path = temporary / ("velnorctl-" + std::to_string(process_id()));
-    } else {
-        path = std::filesystem::absolute(std::filesystem::u8path(requested), error);
-        if (error) {
-            throw tool_error_t(exit_code_t::file,
-                               "log folder '" + requested + "' cannot be used: " + error.message());
+        if (!error) {
+            std::filesystem::create_directories(path, error);
         }
+        if (error || !std::filesystem::is_directory(path)) {
+            // No usable temporary folder: the library cannot log there either.
+            // The commands still work; a failure then comes without its detail.
+            return;
+        }
+        point_temporary_folder_at(path);
+        folder() = {path, true};
+        return;
+    }
+    path = std::filesystem::absolute(std::filesystem::u8path(requested), error);
+    if (error) {
+        throw tool_error_t(exit_code_t::file, "log folder '" + printable(requested) +
+                                                  "' cannot be used: " + error.message());
     }
     std::filesystem::create_directories(path, error);
     if (error || !std::filesystem::is_directory(path)) {
         throw tool_error_t(exit_code_t::file,
-                           "cannot make the log folder '" + path.u8string() +
+                           "cannot make the log folder '" + printable(path.u8string()) +
                                "': " + (error ? error.message() : "not a folder"));
     }
     point_temporary_folder_at(path);
-    folder() = {path, requested.empty()};
+    folder() = {path, false};
 }
 
 void remove_unused_log_folder(bool succeeded) noexcept {

@@ -14,7 +14,8 @@ namespace velnorctl {
 // Makes requested (or, when empty, the default folder) the library's
 // temporary folder: creates it and sets TMPDIR (TMP and TEMP on Windows) in
 // this process's environment. Call before any library call. Throws
-// tool_error_t (file) when the folder cannot be made.
+// tool_error_t (file) when a requested folder cannot be made; when the
+// default one cannot, the library's temporary folder is left as it is.
 void use_log_folder(const std::string& requested);
 
 // Removes the default folder again at exit when the library wrote nothing
