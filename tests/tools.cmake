@@ -6,8 +6,11 @@ if(VELNOR_BUILD_TOOLS)
     velnor_add_test(velnorctl_parts_test SOURCES velnorctl_parts_test.cpp LIBS velnorctl_core)
 
     velnor_add_test(velnorctl_test SOURCES velnorctl_test.cpp)
-    target_compile_definitions(velnorctl_test PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
-    add_dependencies(velnorctl_test velnorctl)
+    velnor_add_test(velnorctl_field_test SOURCES velnorctl_field_test.cpp LIBS velnorctl_json)
+    foreach(_suite velnorctl_test velnorctl_field_test)
+      target_compile_definitions(${_suite} PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
+      add_dependencies(${_suite} velnorctl)
+    endforeach()
 
     add_test(NAME consumer_project
       COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}

@@ -1,7 +1,8 @@
 // velnorctl end to end: each test runs the tool as a user would, against the
 // virtual board of a fresh process, with a temporary directory of its own
-// (so Velnor.log is the test's alone).
+// (the tool's log folders are made there).
 #include "json_reader.h"
+#include "velnorctl_run.h"
 
 #include <gtest/gtest.h>
 
@@ -20,75 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kLibraryFailure = 1, kUsage = 2, kNoBoard = 3, kFileError = 4, kUpdateFailed = 5;
+using namespace velnorctl_run;
 
-struct Outcome {
-    int exit = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-class Velnorctl : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("velnorctl_test_" + std::to_string(getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "tmp");
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    Outcome run(const std::string& arguments, const std::string& input = "") {
-        std::ofstream(dir_ / "in") << input;
-        const std::string command = "TMPDIR='" + (dir_ / "tmp").string() +
-                                    "' '" VELNORCTL_EXE "' " + arguments + " <'" +
-                                    (dir_ / "in").string() + "' >'" + (dir_ / "out").string() +
-                                    "' 2>'" + (dir_ / "err").string() + "'";
-        const int status = std::system(command.c_str());
-        Outcome result;
-        result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = slurp(dir_ / "out");
-        result.err = slurp(dir_ / "err");
-        return result;
-    }
-
-    fs::path file(const std::string& name) const { return dir_ / name; }
-    bool log_exists() const { return fs::exists(dir_ / "tmp" / "Velnor.log"); }
-
-    // A packed image of a 5000-byte payload, version 1.4.0.
-    std::string packed_image() {
-        std::vector<char> payload(5000);
-        for (size_t i = 0; i < payload.size(); ++i) {
-            payload[i] = static_cast<char>(i * 7 % 251);
-        }
-        std::ofstream(file("payload.bin"), std::ios::binary).write(payload.data(), 5000);
-        const Outcome pack = run("firmware pack '" + file("payload.bin").string() +
-                                 "' --version 1.4.0 -o '" + file("fw.vlfw").string() + "'");
-        EXPECT_EQ(pack.exit, 0) << pack.err;
-        return file("fw.vlfw").string();
-    }
-
-    fs::path dir_;
-};
-
-const char* const kSentLines = "erasing...\n"
+const char* const sent_lines = "erasing...\n"
                                "sent 1024 of 5064 bytes (20%)\n"
                                "sent 2048 of 5064 bytes (40%)\n"
                                "sent 3072 of 5064 bytes (60%)\n"
@@ -97,8 +32,9 @@ const char* const kSentLines = "erasing...\n"
                                "verifying...\n";
 
 // The two lines of every library failure: the export with its code, then the
-// line the library wrote (after spdlog's time stamp) ending with detail.
-void expect_library_failure(const Outcome& run, const std::string& first_line,
+// tool's own log file under the test's temporary folder and the line the
+// library wrote there (after spdlog's time stamp) ending with detail.
+void expect_library_failure(const outcome_t& run, const std::string& first_line,
                             const std::string& log_detail) {
     const auto lines = lines_of(run.err);
     ASSERT_GE(lines.size(), 2u) << run.err;
@@ -106,13 +42,14 @@ void expect_library_failure(const Outcome& run, const std::string& first_line,
     EXPECT_TRUE(std::regex_match(
         lines[1],
         std::regex(
-            R"(Velnor\.log: \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] \[Velnor\] \[error\] .*)")))
+            R"(/.*/tmp/velnorctl-\d+/Velnor\.log: \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )"
+            R"(\[Velnor\] \[error\] .*)")))
         << lines[1];
     EXPECT_NE(lines[1].find(log_detail), std::string::npos) << lines[1];
 }
 
 TEST_F(Velnorctl, ListPrintsOneRowPerBoard) {
-    const Outcome result = run("--boards 2 list");
+    const outcome_t result = run("--boards 2 list");
     EXPECT_EQ(result.exit, 0);
     EXPECT_EQ(result.out, "INDEX  SERIAL        FIRMWARE  DRIVER  INTERFACE PATH\n"
                           "0      VLN-SIM-0000  1.3.0     2.4.1   "
@@ -123,7 +60,7 @@ TEST_F(Velnorctl, ListPrintsOneRowPerBoard) {
 }
 
 TEST_F(Velnorctl, ListJsonIsAValidDocumentWithEveryBoard) {
-    const Outcome result = run("--boards 3 list --json");
+    const outcome_t result = run("--boards 3 list --json");
     ASSERT_EQ(result.exit, 0);
     const json::Value doc = json::parse(result.out);
     ASSERT_EQ(doc["boards"].array.size(), 3u);
@@ -140,13 +77,32 @@ TEST_F(Velnorctl, ListJsonIsAValidDocumentWithEveryBoard) {
 
 TEST_F(Velnorctl, ListWithoutBoardsSaysSoAndSucceeds) {
     EXPECT_EQ(run("--boards 0 list").out, "no boards\n");
-    const Outcome result = run("--boards 0 list --json");
+    const outcome_t result = run("--boards 0 list --json");
     EXPECT_EQ(result.exit, 0);
     EXPECT_TRUE(json::parse(result.out)["boards"].array.empty());
 }
 
+TEST_F(Velnorctl, ListReportsAFailedListingOfInterfacePaths) {
+    const struct {
+        const char* fault;
+        const char* message;
+    } cases[] = {
+        {"call=list_size,value=0x13", "velnorctl: cannot list the boards' interface paths: "
+                                      "CM_Get_Device_Interface_List_SizeA answered 0x13\n"},
+        {"call=list_fetch,value=0x1f", "velnorctl: cannot list the boards' interface paths: "
+                                       "CM_Get_Device_Interface_ListW answered 0x1f\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const outcome_t result = run(std::string("--boards 2 --sim-fault ") + c.fault + " list");
+        EXPECT_EQ(result.exit, library_failure);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.message);
+    }
+}
+
 TEST_F(Velnorctl, InfoShowsTheBoardAsItStartsUp) {
-    const Outcome result = run("info");
+    const outcome_t result = run("info");
     EXPECT_EQ(result.exit, 0);
     EXPECT_EQ(result.out, "board     0\n"
                           "serial    VLN-SIM-0000\n"
@@ -159,7 +115,7 @@ TEST_F(Velnorctl, InfoShowsTheBoardAsItStartsUp) {
 }
 
 TEST_F(Velnorctl, InfoJsonOfTheBoardChosenBySerial) {
-    const Outcome result = run("--boards 3 --serial VLN-SIM-0002 info --json");
+    const outcome_t result = run("--boards 3 --serial VLN-SIM-0002 info --json");
     ASSERT_EQ(result.exit, 0) << result.err;
     const json::Value doc = json::parse(result.out);
     EXPECT_EQ(doc["index"].number, 2);
@@ -172,54 +128,62 @@ TEST_F(Velnorctl, InfoJsonOfTheBoardChosenBySerial) {
 }
 
 TEST_F(Velnorctl, BoardIndexSelectsTheBoard) {
-    const Outcome result = run("--boards 2 --board 1 info");
+    const outcome_t result = run("--boards 2 --board 1 info");
     EXPECT_EQ(lines_of(result.out).at(1), "serial    VLN-SIM-0001");
 }
 
 TEST_F(Velnorctl, UnknownSerialExitsWithNoBoard) {
-    const Outcome result = run("--boards 2 --serial NOPE info");
-    EXPECT_EQ(result.exit, kNoBoard);
-    EXPECT_EQ(result.err, "velnorctl: no board with serial 'NOPE' (2 present)\n");
+    const outcome_t result = run("--boards 2 --serial NOPE info");
+    EXPECT_EQ(result.exit, no_board);
+    EXPECT_EQ(
+        result.err,
+        "velnorctl: no board has the serial 'NOPE'; the boards present:\n"
+        "  board 0  VLN-SIM-0000  \\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}\n"
+        "  board 1  VLN-SIM-0001  "
+        "\\\\?\\ROOT#VELNOR#0001#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}\n");
+    EXPECT_EQ(result.out, "");
 }
 
 TEST_F(Velnorctl, IndexPastTheEndReportsTheFailedOpen) {
-    const Outcome result = run("--board 1 led");
-    EXPECT_EQ(result.exit, kNoBoard);
+    const outcome_t result = run("--board 1 led");
+    EXPECT_EQ(result.exit, no_board);
     expect_library_failure(result, "velnorctl: vl_device_open failed: invalid_device (-3)",
                            "[vl_device_open] Error: Velnor:-3, ");
 }
 
-struct GetSetCase {
+struct get_set_case_t {
     const char* arguments;
     const char* printed;
 };
 
-class VelnorctlGetSet : public Velnorctl, public ::testing::WithParamInterface<GetSetCase> {};
+class VelnorctlGetSet : public Velnorctl, public ::testing::WithParamInterface<get_set_case_t> {};
 
 TEST_P(VelnorctlGetSet, PrintsTheValueTheBoardReports) {
-    const Outcome result = run(GetParam().arguments);
+    const outcome_t result = run(GetParam().arguments);
     EXPECT_EQ(result.exit, 0) << result.err;
     EXPECT_EQ(result.out, GetParam().printed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, VelnorctlGetSet,
-    ::testing::Values(GetSetCase{"led", "off\n"}, GetSetCase{"led blink", "blink\n"},
-                      GetSetCase{"led 1", "on\n"}, GetSetCase{"trigger polarity", "rising\n"},
-                      GetSetCase{"trigger polarity falling", "falling\n"},
-                      GetSetCase{"trigger status", "disarmed\n"},
-                      GetSetCase{"trigger status arm", "armed\n"},
-                      GetSetCase{"clock", "internal, 100000000 Hz (100 MHz)\n"},
-                      GetSetCase{"clock 125MHz", "internal, 125000000 Hz (125 MHz)\n"},
-                      GetSetCase{"clock 9.375e6", "internal, 9375000 Hz (9.375 MHz)\n"},
-                      GetSetCase{"clock 1100000000", "internal, 1100000000 Hz (1.1 GHz)\n"},
-                      GetSetCase{"clock 10M --mode external", "external, 10000000 Hz (10 MHz)\n"},
-                      GetSetCase{"reg write 0x10 0x55", "0x010: 0x55\n"},
-                      GetSetCase{"reg write 16 200", "0x010: 0xc8\n"}));
+    ::testing::Values(get_set_case_t{"led", "off\n"}, get_set_case_t{"led blink", "blink\n"},
+                      get_set_case_t{"led 1", "on\n"},
+                      get_set_case_t{"trigger polarity", "rising\n"},
+                      get_set_case_t{"trigger polarity falling", "falling\n"},
+                      get_set_case_t{"trigger status", "disarmed\n"},
+                      get_set_case_t{"trigger status arm", "armed\n"},
+                      get_set_case_t{"clock", "internal, 100000000 Hz (100 MHz)\n"},
+                      get_set_case_t{"clock 125MHz", "internal, 125000000 Hz (125 MHz)\n"},
+                      get_set_case_t{"clock 9.375e6", "internal, 9375000 Hz (9.375 MHz)\n"},
+                      get_set_case_t{"clock 1100000000", "internal, 1100000000 Hz (1.1 GHz)\n"},
+                      get_set_case_t{"clock 10M --mode external",
+                                     "external, 10000000 Hz (10 MHz)\n"},
+                      get_set_case_t{"reg write 0x10 0x55", "0x010: 0x55\n"},
+                      get_set_case_t{"reg write 16 200", "0x010: 0xc8\n"}));
 
 TEST_F(Velnorctl, RefusedFrequencyShowsTheLibrarysMessageWithTheNearestFrequencies) {
-    const Outcome result = run("clock 123456789");
-    EXPECT_EQ(result.exit, kLibraryFailure);
+    const outcome_t result = run("clock 123456789");
+    EXPECT_EQ(result.exit, library_failure);
     EXPECT_EQ(result.out, "");
     expect_library_failure(result, "velnorctl: vl_device_set_clock failed: invalid_frequency (-13)",
                            "[vl_device_set_clock] Error: Velnor:-13, Invalid clock frequency: "
@@ -227,11 +191,12 @@ TEST_F(Velnorctl, RefusedFrequencyShowsTheLibrarysMessageWithTheNearestFrequenci
 }
 
 TEST_F(Velnorctl, ValuesTheBoardRefusesAreReportedWithTheDriverStatus) {
-    for (const char* arguments : {"led 7", "trigger polarity 2", "reg write 0x10 0x100",
-                                  "reg read 0x233", "clock 10M --mode 5"}) {
+    // Register addresses and values out of range are the tool's to refuse now
+    // (see the usage errors); these the board refuses itself.
+    for (const char* arguments : {"led 7", "trigger polarity 2", "clock 10M --mode 5"}) {
         SCOPED_TRACE(arguments);
-        const Outcome result = run(arguments);
-        EXPECT_EQ(result.exit, kLibraryFailure);
+        const outcome_t result = run(arguments);
+        EXPECT_EQ(result.exit, library_failure);
         ASSERT_FALSE(result.err.empty());
         EXPECT_NE(lines_of(result.err)[0].find(" failed: invalid_data (-9)"), std::string::npos)
             << result.err;
@@ -245,8 +210,8 @@ TEST_F(Velnorctl, UnreadableCommandLinesExitWithUsageAndLeaveTheLogAlone) {
          {"", "frobnicate", "led bright", "clock fast", "clock 1.5", "reg write 0x10",
           "reg read 0xZZ", "--board 1 --serial X info", "--boards 65 list", "trigger"}) {
         SCOPED_TRACE(arguments);
-        const Outcome result = run(arguments);
-        EXPECT_EQ(result.exit, kUsage);
+        const outcome_t result = run(arguments);
+        EXPECT_EQ(result.exit, usage_error);
         EXPECT_FALSE(result.err.empty());
     }
     EXPECT_FALSE(log_exists());
@@ -259,8 +224,9 @@ TEST_F(Velnorctl, SuccessfulCommandsWriteNoLog) {
 }
 
 TEST_F(Velnorctl, VersionAndHelp) {
-    EXPECT_EQ(run("--version").out, "velnorctl 1.0.2\n");
-    const Outcome help = run("--help");
+    EXPECT_EQ(run("--version").out,
+              "velnorctl 1.0.2 for the virtual platform (virtual boards, no hardware)\n");
+    const outcome_t help = run("--help");
     EXPECT_EQ(help.exit, 0);
     EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
 }
@@ -268,7 +234,7 @@ TEST_F(Velnorctl, VersionAndHelp) {
 TEST_F(Velnorctl, FirmwarePackWritesACheckableImage) {
     const std::string image = packed_image();
     EXPECT_EQ(fs::file_size(image), 5064u);
-    const Outcome check = run("firmware check '" + image + "'");
+    const outcome_t check = run("firmware check '" + image + "'");
     EXPECT_EQ(check.exit, 0);
     EXPECT_TRUE(std::regex_match(
         check.out, std::regex(".*: firmware 1\\.4\\.0, 5000-byte payload, CRC-32 0x[0-9a-f]{8}\n")))
@@ -277,16 +243,16 @@ TEST_F(Velnorctl, FirmwarePackWritesACheckableImage) {
 
 TEST_F(Velnorctl, FirmwareUpdateSendsTheImageAndReadsTheNewVersionBack) {
     const std::string image = packed_image();
-    const Outcome result = run("firmware update --verify '" + image + "'");
+    const outcome_t result = run("firmware update --verify '" + image + "'");
     EXPECT_EQ(result.exit, 0) << result.err;
     const std::string header = lines_of(result.out).at(0);
-    EXPECT_EQ(result.out, header + "\n" + kSentLines + "firmware now 1.4.0 (verified)\n");
+    EXPECT_EQ(result.out, header + "\n" + sent_lines + "firmware now 1.4.0 (verified)\n");
     EXPECT_FALSE(log_exists());
 }
 
 TEST_F(Velnorctl, UpdatedFirmwareStaysForTheRestOfAShellSession) {
     const std::string image = packed_image();
-    const Outcome result = run("shell", "firmware update '" + image + "'\ninfo --json\n");
+    const outcome_t result = run("shell", "firmware update '" + image + "'\ninfo --json\n");
     ASSERT_EQ(result.exit, 0) << result.err;
     const auto lines = lines_of(result.out);
     EXPECT_EQ(json::parse(lines.back())["firmware"]["text"].string, "1.4.0");
@@ -299,8 +265,8 @@ TEST_F(Velnorctl, CorruptedImageIsRefusedBeforeAnythingIsSent) {
         f.seekp(100);
         f.put('\x5a');
     }
-    const Outcome result = run("firmware update '" + image + "'");
-    EXPECT_EQ(result.exit, kFileError);
+    const outcome_t result = run("firmware update '" + image + "'");
+    EXPECT_EQ(result.exit, file_error);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("velnorctl: bad image: payload CRC-32 0x"), std::string::npos)
         << result.err;
@@ -308,15 +274,15 @@ TEST_F(Velnorctl, CorruptedImageIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(Velnorctl, MissingImageFileIsAFileError) {
-    const Outcome result = run("firmware update '" + file("none.vlfw").string() + "'");
-    EXPECT_EQ(result.exit, kFileError);
+    const outcome_t result = run("firmware update '" + file("none.vlfw").string() + "'");
+    EXPECT_EQ(result.exit, file_error);
     EXPECT_NE(result.err.find("cannot open"), std::string::npos);
 }
 
 TEST_F(Velnorctl, DriverTimeoutWhilePollingResetsTheUpdate) {
     const std::string image = packed_image();
-    const Outcome result = run("--sim-fault fn=3,status=-10 firmware update '" + image + "'");
-    EXPECT_EQ(result.exit, kLibraryFailure);
+    const outcome_t result = run("--sim-fault fn=3,status=-10 firmware update '" + image + "'");
+    EXPECT_EQ(result.exit, library_failure);
     expect_library_failure(
         result, "velnorctl: vl_device_update_get_status failed: timeout (-10)",
         "[vl_device_update_get_status] Error: Velnor:-10, IOCTL failed: timeout");
@@ -327,9 +293,9 @@ TEST_F(Velnorctl, DriverTimeoutWhilePollingResetsTheUpdate) {
 TEST_F(Velnorctl, BoardThatNeverFinishesErasingTimesOut) {
     const std::string image = packed_image();
     // Status replies without a payload read as "idle", so the erase never ends.
-    const Outcome result =
+    const outcome_t result =
         run("--sim-fault fn=3,reply=4 firmware update --timeout 0.2 '" + image + "'");
-    EXPECT_EQ(result.exit, kUpdateFailed);
+    EXPECT_EQ(result.exit, update_failed);
     EXPECT_EQ(result.err, "velnorctl: timed out after 0.2 s waiting for the board to finish "
                           "erasing (update state idle)\n"
                           "velnorctl: firmware update abandoned; the board's update was reset\n");
@@ -337,8 +303,8 @@ TEST_F(Velnorctl, BoardThatNeverFinishesErasingTimesOut) {
 
 TEST_F(Velnorctl, ImageTheBoardRejectsResetsTheUpdate) {
     const std::string image = packed_image();
-    const Outcome result = run("--sim-fault fn=5,status=-9 firmware update '" + image + "'");
-    EXPECT_EQ(result.exit, kLibraryFailure);
+    const outcome_t result = run("--sim-fault fn=5,status=-9 firmware update '" + image + "'");
+    EXPECT_EQ(result.exit, library_failure);
     expect_library_failure(result, "velnorctl: vl_device_update_complete failed: invalid_data (-9)",
                            "[vl_device_update_complete] Error: Velnor:-9");
     EXPECT_EQ(lines_of(result.err).back(),
@@ -347,20 +313,21 @@ TEST_F(Velnorctl, ImageTheBoardRejectsResetsTheUpdate) {
 
 TEST_F(Velnorctl, VerifyFailsWhenTheBoardReportsAnotherVersion) {
     const std::string image = packed_image();
-    const Outcome result = run("--sim-fault fn=1,reply=4 firmware update --verify '" + image + "'");
-    EXPECT_EQ(result.exit, kUpdateFailed);
+    const outcome_t result =
+        run("--sim-fault fn=1,reply=4 firmware update --verify '" + image + "'");
+    EXPECT_EQ(result.exit, update_failed);
     EXPECT_EQ(result.err, "velnorctl: the board reports firmware 0.0.0, the image carries 1.4.0\n");
 }
 
 TEST_F(Velnorctl, ShellKeepsTheBoardStateFromOneCommandToTheNext) {
-    const Outcome result = run("shell", "led blink\n"
-                                        "  clock 250M\n"
-                                        "# a comment\n"
-                                        "\n"
-                                        "trigger status arm\n"
-                                        "reg write 0x10 0x55\n"
-                                        "reg read 0x10\n"
-                                        "info\n");
+    const outcome_t result = run("shell", "led blink\n"
+                                          "  clock 250M\n"
+                                          "# a comment\n"
+                                          "\n"
+                                          "trigger status arm\n"
+                                          "reg write 0x10 0x55\n"
+                                          "reg read 0x10\n"
+                                          "info\n");
     EXPECT_EQ(result.exit, 0) << result.err;
     EXPECT_EQ(result.out, "blink\n"
                           "internal, 250000000 Hz (250 MHz)\n"
@@ -378,24 +345,24 @@ TEST_F(Velnorctl, ShellKeepsTheBoardStateFromOneCommandToTheNext) {
 }
 
 TEST_F(Velnorctl, ShellGoesOnAfterAFailureAndExitsWithTheLastFailuresCode) {
-    Outcome result = run("shell", "clock 123456789\nled\n");
-    EXPECT_EQ(result.exit, kLibraryFailure);
+    outcome_t result = run("shell", "clock 123456789\nled\n");
+    EXPECT_EQ(result.exit, library_failure);
     EXPECT_EQ(result.out, "off\n");
     EXPECT_NE(result.err.find("invalid_frequency (-13)"), std::string::npos);
 
     result = run("shell", "clock 123456789\nled bright\nled on\n");
-    EXPECT_EQ(result.exit, kUsage);
+    EXPECT_EQ(result.exit, usage_error);
     EXPECT_EQ(result.out, "on\n");
 }
 
 TEST_F(Velnorctl, ShellStopsAtQuit) {
-    const Outcome result = run("shell", "led on\nquit\nled off\n");
+    const outcome_t result = run("shell", "led on\nquit\nled off\n");
     EXPECT_EQ(result.exit, 0);
     EXPECT_EQ(result.out, "on\n");
 }
 
 TEST_F(Velnorctl, ShellWorksOnTheBoardChosenBySerial) {
-    const Outcome result = run("--boards 3 --serial VLN-SIM-0001 shell", "led on\ninfo --json\n");
+    const outcome_t result = run("--boards 3 --serial VLN-SIM-0001 shell", "led on\ninfo --json\n");
     ASSERT_EQ(result.exit, 0) << result.err;
     const json::Value doc = json::parse(lines_of(result.out).back());
     EXPECT_EQ(doc["index"].number, 1);

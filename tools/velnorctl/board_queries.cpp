@@ -70,4 +70,10 @@ uint8_t read_register(vl_device* board, uint32_t address) {
     return value;
 }
 
+update_status_t read_update_status(vl_device* board) {
+    update_status_t status;
+    VLCTL_CALL(vl_device_update_get_status, board, &status.state, &status.received);
+    return status;
+}
+
 } // namespace velnorctl

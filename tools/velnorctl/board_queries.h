@@ -1,5 +1,5 @@
 // Reading a board's properties through the library, as values the commands
-// print. Every function throws LibraryFailure when its call fails.
+// print. Every function throws library_failure_t when its call fails.
 #pragma once
 
 #include <velnor.h>
@@ -8,6 +8,13 @@
 #include <string>
 
 namespace velnorctl {
+
+// The board's firmware update: its state (VL_UPDATE_*) and the image bytes it
+// has received.
+struct update_status_t {
+    uint32_t state = 0;
+    uint32_t received = 0;
+};
 
 // The version's text, or "major.minor.patch" when the board left it empty.
 std::string version_text(const vl_version& version);
@@ -21,5 +28,6 @@ uint32_t read_trigger_polarity(vl_device* board);
 uint32_t read_trigger_status(vl_device* board);
 vl_clock read_clock(vl_device* board);
 uint8_t read_register(vl_device* board, uint32_t address);
+update_status_t read_update_status(vl_device* board);
 
 } // namespace velnorctl

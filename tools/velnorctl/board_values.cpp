@@ -2,39 +2,50 @@
 
 #include "errors.h"
 #include "frequency_parse.h"
+#include "text_escape.h"
 
 #include <cctype>
 
 namespace velnorctl {
 
-const ValueNames& led_names() {
-    static const ValueNames names = {{"off", 0}, {"on", 1}, {"blink", 2}};
+const value_names_t& led_names() {
+    static const value_names_t names = {
+        {"off", VL_LED_OFF}, {"on", VL_LED_ON}, {"blink", VL_LED_BLINK}};
     return names;
 }
 
-const ValueNames& polarity_names() {
-    static const ValueNames names = {{"rising", 0}, {"falling", 1}};
+const value_names_t& polarity_names() {
+    static const value_names_t names = {{"rising", VL_TRIGGER_RISING},
+                                        {"falling", VL_TRIGGER_FALLING}};
     return names;
 }
 
-const ValueNames& trigger_status_names() {
-    static const ValueNames names = {{"disarmed", 0}, {"armed", 1}, {"triggered", 2}};
+const value_names_t& trigger_status_names() {
+    static const value_names_t names = {{"disarmed", VL_TRIGGER_DISARMED},
+                                        {"armed", VL_TRIGGER_ARMED},
+                                        {"triggered", VL_TRIGGER_TRIGGERED}};
     return names;
 }
 
-const ValueNames& trigger_command_names() {
-    static const ValueNames names = {{"disarm", 0}, {"arm", 1}, {"disarmed", 0}, {"armed", 1}};
+const value_names_t& trigger_command_names() {
+    static const value_names_t names = {{"disarm", VL_TRIGGER_DISARMED},
+                                        {"arm", VL_TRIGGER_ARMED},
+                                        {"disarmed", VL_TRIGGER_DISARMED},
+                                        {"armed", VL_TRIGGER_ARMED}};
     return names;
 }
 
-const ValueNames& clock_mode_names() {
-    static const ValueNames names = {{"internal", 0}, {"external", 1}};
+const value_names_t& clock_mode_names() {
+    static const value_names_t names = {{"internal", VL_CLOCK_MODE_INTERNAL},
+                                        {"external", VL_CLOCK_MODE_EXTERNAL}};
     return names;
 }
 
-const ValueNames& update_state_names() {
-    static const ValueNames names = {{"idle", 0},      {"erasing", 1}, {"ready", 2},
-                                     {"verifying", 3}, {"done", 4},    {"failed", 5}};
+const value_names_t& update_state_names() {
+    static const value_names_t names = {
+        {"idle", VL_UPDATE_IDLE},   {"erasing", VL_UPDATE_ERASING},
+        {"ready", VL_UPDATE_READY}, {"verifying", VL_UPDATE_VERIFYING},
+        {"done", VL_UPDATE_DONE},   {"failed", VL_UPDATE_FAILED}};
     return names;
 }
 
@@ -45,7 +56,7 @@ std::string describe_clock(const vl_clock& clock) {
            format_frequency(clock.frequency_hz) + ")";
 }
 
-std::string name_of(uint32_t value, const ValueNames& names) {
+std::string name_of(uint32_t value, const value_names_t& names) {
     for (const auto& [name, named] : names) {
         if (named == value) {
             return name;
@@ -78,13 +89,14 @@ uint64_t parse_number(const std::string& text, uint64_t maximum, const std::stri
         value = value * base + digit;
     }
     if (!valid) {
-        throw ToolError(Exit::usage, what + " '" + text + "' is not a number from 0 to " +
-                                         std::to_string(maximum));
+        throw tool_error_t(exit_code_t::usage, what + " '" + printable(text) +
+                                                   "' is not a number from 0 to " +
+                                                   std::to_string(maximum));
     }
     return value;
 }
 
-uint32_t parse_value(const std::string& text, const ValueNames& names, const std::string& what) {
+uint32_t parse_value(const std::string& text, const value_names_t& names, const std::string& what) {
     for (const auto& [name, value] : names) {
         if (name == text) {
             return value;
@@ -97,8 +109,8 @@ uint32_t parse_value(const std::string& text, const ValueNames& names, const std
     for (const auto& [name, value] : names) {
         expected += (expected.empty() ? "" : ", ") + name;
     }
-    throw ToolError(Exit::usage,
-                    what + " '" + text + "' is not one of " + expected + " or a number");
+    throw tool_error_t(exit_code_t::usage, what + " '" + printable(text) + "' is not one of " +
+                                               expected + " or a number");
 }
 
 } // namespace velnorctl

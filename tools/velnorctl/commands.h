@@ -11,15 +11,15 @@
 
 namespace velnorctl {
 
-using Action = std::function<void()>;
+using action_t = std::function<void()>;
 
-void add_list_commands(CLI::App& app, Session& session, Action& chosen); // list, info
-void add_setting_commands(CLI::App& app, Session& session,
-                          Action& chosen); // led, trigger, clock, reg
-void add_firmware_commands(CLI::App& app, Session& session,
-                           Action& chosen); // firmware pack/check/update
+void add_list_commands(CLI::App& app, session_t& session, action_t& chosen); // list, info
+void add_setting_commands(CLI::App& app, session_t& session,
+                          action_t& chosen); // led, trigger, clock, reg
+void add_firmware_commands(CLI::App& app, session_t& session,
+                           action_t& chosen); // firmware pack/check/update
 
 // Every command above; what the shell offers.
-void add_board_commands(CLI::App& app, Session& session, Action& chosen);
+void add_board_commands(CLI::App& app, session_t& session, action_t& chosen);
 
 } // namespace velnorctl

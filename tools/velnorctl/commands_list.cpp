@@ -13,30 +13,31 @@ namespace velnorctl {
 namespace {
 
 void list_boards(bool json) {
-    size_t count = 0;
-    VLCTL_CALL(vl_get_device_count, &count);
     // Listed by the tool itself; a board that comes or goes in between leaves the path blank.
     std::vector<std::string> paths = board_interface_paths();
+    size_t count = 0;
+    VLCTL_CALL(vl_get_device_count, &count);
     if (paths.size() != count) {
         paths.assign(count, "");
     }
     std::vector<std::vector<std::string>> rows = {
         {"INDEX", "SERIAL", "FIRMWARE", "DRIVER", "INTERFACE PATH"}};
-    std::string entries;
+    json_t entries = json_t::array();
     for (size_t index = 0; index < count; ++index) {
-        const BoardHandle board = open_board(index);
+        const board_handle_t board = open_board(index);
         const std::string serial = read_serial(board.get());
         const vl_version firmware = read_firmware_version(board.get());
         const vl_version driver = read_driver_version(board.get());
         rows.push_back({std::to_string(index), serial, version_text(firmware), version_text(driver),
                         paths[index]});
-        entries +=
-            (index == 0 ? "" : ",") + std::string("{\"index\":") + std::to_string(index) +
-            ",\"serial\":" + json_string(serial) + ",\"firmware\":" + json_version(firmware) +
-            ",\"driver\":" + json_version(driver) + ",\"path\":" + json_string(paths[index]) + "}";
+        entries.push_back({{"index", index},
+                           {"serial", serial},
+                           {"firmware", version_json(firmware)},
+                           {"driver", version_json(driver)},
+                           {"path", paths[index]}});
     }
     if (json) {
-        std::cout << "{\"boards\":[" << entries << "]}\n";
+        print_json(std::cout, {{"boards", entries}});
     } else if (count == 0) {
         std::cout << "no boards\n";
     } else {
@@ -44,7 +45,7 @@ void list_boards(bool json) {
     }
 }
 
-void show_info(Session& session, bool json) {
+void show_info(session_t& session, bool json) {
     vl_device* board = session.board();
     const std::string serial = read_serial(board);
     const vl_version driver = read_driver_version(board);
@@ -55,18 +56,21 @@ void show_info(Session& session, bool json) {
     const uint32_t status = read_trigger_status(board);
     const vl_clock clock = read_clock(board);
     if (json) {
-        std::cout << "{\"index\":" << session.board_index() << ",\"serial\":" << json_string(serial)
-                  << ",\"driver\":" << json_version(driver)
-                  << ",\"firmware\":" << json_version(firmware)
-                  << ",\"library\":" << json_version(library) << ",\"led\":" << led
-                  << ",\"led_name\":" << json_string(name_of(led, led_names()))
-                  << ",\"trigger_polarity\":" << polarity << ",\"trigger_polarity_name\":"
-                  << json_string(name_of(polarity, polarity_names()))
-                  << ",\"trigger_status\":" << status << ",\"trigger_status_name\":"
-                  << json_string(name_of(status, trigger_status_names()))
-                  << ",\"clock\":{\"mode\":" << clock.mode
-                  << ",\"mode_name\":" << json_string(name_of(clock.mode, clock_mode_names()))
-                  << ",\"frequency_hz\":" << clock.frequency_hz << "}}\n";
+        print_json(std::cout, {{"index", session.board_index()},
+                               {"serial", serial},
+                               {"driver", version_json(driver)},
+                               {"firmware", version_json(firmware)},
+                               {"library", version_json(library)},
+                               {"led", led},
+                               {"led_name", name_of(led, led_names())},
+                               {"trigger_polarity", polarity},
+                               {"trigger_polarity_name", name_of(polarity, polarity_names())},
+                               {"trigger_status", status},
+                               {"trigger_status_name", name_of(status, trigger_status_names())},
+                               {"clock",
+                                {{"mode", clock.mode},
+                                 {"mode_name", name_of(clock.mode, clock_mode_names())},
+                                 {"frequency_hz", clock.frequency_hz}}}});
         return;
     }
     print_table(std::cout, {{"board", std::to_string(session.board_index())},
@@ -82,7 +86,7 @@ void show_info(Session& session, bool json) {
 
 } // namespace
 
-void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_list_commands(CLI::App& app, session_t& session, action_t& chosen) {
     auto list_json = std::make_shared<bool>(false);
     CLI::App* list = app.add_subcommand(
         "list", "List every board: index, serial number, firmware and driver versions, "
@@ -99,7 +103,7 @@ void add_list_commands(CLI::App& app, Session& session, Action& chosen) {
     });
 }
 
-void add_board_commands(CLI::App& app, Session& session, Action& chosen) {
+void add_board_commands(CLI::App& app, session_t& session, action_t& chosen) {
     add_list_commands(app, session, chosen);
     add_setting_commands(app, session, chosen);
     add_firmware_commands(app, session, chosen);

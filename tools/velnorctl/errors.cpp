@@ -1,6 +1,6 @@
 #include "errors.h"
 
-#include <velnor.h>
+#include "output.h"
 #include "velnor_log.h"
 
 #include <exception>
@@ -14,43 +14,63 @@ std::string describe(const std::string& function, vl_rc rc) {
     return function + " failed: " + vl_rc_name(rc) + " (" + std::to_string(rc) + ")";
 }
 
+std::string& context_text() {
+    static std::string text;
+    return text;
+}
+
 } // namespace
 
-LibraryFailure::LibraryFailure(std::string function, vl_rc rc, std::string log_line)
+library_failure_t::library_failure_t(std::string function, vl_rc rc, std::string log_line)
     : std::runtime_error(describe(function, rc)), function_(std::move(function)), rc_(rc),
       log_line_(std::move(log_line)) {}
 
-void check(const char* function, vl_rc rc) {
+uint64_t log_mark() {
+    return velnor_log_size();
+}
+
+void check(const char* function, vl_rc rc, uint64_t log_mark) {
     if (rc != VL_RC_SUCCESS) {
         // Read at once: a later failing call (the update's reset, say) adds its own line.
-        throw LibraryFailure(function, rc, last_log_line_of(function));
+        throw library_failure_t(function, rc, log_line_since(log_mark, function));
     }
 }
 
-Exit report_current_failure() noexcept {
+void set_message_context(std::string context) {
+    context_text() = std::move(context);
+}
+
+const std::string& message_context() {
+    return context_text();
+}
+
+exit_code_t report_current_failure() noexcept {
+    const std::string prefix = "velnorctl: " + message_context();
     try {
         throw;
-    } catch (const LibraryFailure& failure) {
-        std::cerr << "velnorctl: " << failure.what() << '\n';
+    } catch (const library_failure_t& failure) {
+        const std::string log =
+            velnor_log_path().empty() ? "Velnor.log" : printable(velnor_log_path().u8string());
+        std::cerr << prefix << failure.what() << '\n';
         if (failure.log_line().empty()) {
-            std::cerr << "Velnor.log: (no line from " << failure.function() << ")\n";
+            std::cerr << log << ": (no line from " << failure.function() << ")\n";
         } else {
-            std::cerr << "Velnor.log: " << failure.log_line() << '\n';
+            std::cerr << log << ": " << printable(failure.log_line()) << '\n';
         }
         const bool board_missing =
             failure.function() == "vl_device_open" && failure.rc() == VL_RC_INVALID_DEVICE;
-        return board_missing ? Exit::no_board : Exit::library;
-    } catch (const ReportedFailure& reported) {
+        return board_missing ? exit_code_t::no_board : exit_code_t::library;
+    } catch (const reported_failure_t& reported) {
         return reported.exit();
-    } catch (const ToolError& error) {
-        std::cerr << "velnorctl: " << error.what() << '\n';
+    } catch (const tool_error_t& error) {
+        std::cerr << prefix << error.what() << '\n';
         return error.exit();
     } catch (const std::exception& error) {
-        std::cerr << "velnorctl: " << error.what() << '\n';
-        return Exit::library;
+        std::cerr << prefix << printable(error.what()) << '\n';
+        return exit_code_t::library;
     } catch (...) {
-        std::cerr << "velnorctl: unexpected failure\n";
-        return Exit::library;
+        std::cerr << prefix << "unexpected failure\n";
+        return exit_code_t::library;
     }
 }
 

@@ -3,36 +3,40 @@
 
 #include <velnor.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace velnorctl {
 
 // Exit codes of the tool (documented in docs/usage.md and in --help).
-enum class Exit : int {
+enum class exit_code_t : int {
     ok = 0,
-    library = 1,  // a library call failed
-    usage = 2,    // the command line or a value could not be understood
-    no_board = 3, // no board at that index or with that serial
-    file = 4,     // a file could not be read or written, or an image is malformed
-    update = 5,   // the firmware update did not finish (board state, timeout, --verify)
+    library = 1,       // a library or system call failed
+    usage = 2,         // the command line or a value could not be understood
+    no_board = 3,      // no board at that index or with that serial, or several with it
+    file = 4,          // a file could not be read or written, or an image is malformed
+    update = 5,        // the firmware update did not finish (board state, timeout, --verify)
+    interrupted = 130, // SIGINT (Ctrl-C, Ctrl-Break) stopped a firmware update
+    terminated = 143,  // SIGTERM (or the console closing) stopped a firmware update
 };
 
 // A failure the tool itself detected; the message is printed as it stands.
-class ToolError : public std::runtime_error {
+class tool_error_t : public std::runtime_error {
 public:
-    ToolError(Exit exit, const std::string& message) : std::runtime_error(message), exit_(exit) {}
-    Exit exit() const noexcept { return exit_; }
+    tool_error_t(exit_code_t exit, const std::string& message)
+        : std::runtime_error(message), exit_(exit) {}
+    exit_code_t exit() const noexcept { return exit_; }
 
 private:
-    Exit exit_;
+    exit_code_t exit_;
 };
 
 // A failed library call: the export's name, its result code and the line the
-// library wrote for it to Velnor.log (empty when none was found).
-class LibraryFailure : public std::runtime_error {
+// library wrote for it to its log (empty when none was found).
+class library_failure_t : public std::runtime_error {
 public:
-    LibraryFailure(std::string function, vl_rc rc, std::string log_line);
+    library_failure_t(std::string function, vl_rc rc, std::string log_line);
     const std::string& function() const noexcept { return function_; }
     vl_rc rc() const noexcept { return rc_; }
     const std::string& log_line() const noexcept { return log_line_; }
@@ -44,23 +48,36 @@ private:
 };
 
 // A failure that has already been printed; only its exit code remains.
-class ReportedFailure : public std::runtime_error {
+class reported_failure_t : public std::runtime_error {
 public:
-    explicit ReportedFailure(Exit exit) : std::runtime_error("reported"), exit_(exit) {}
-    Exit exit() const noexcept { return exit_; }
+    explicit reported_failure_t(exit_code_t exit) : std::runtime_error("reported"), exit_(exit) {}
+    exit_code_t exit() const noexcept { return exit_; }
 
 private:
-    Exit exit_;
+    exit_code_t exit_;
 };
 
-// Throws LibraryFailure when rc is not VL_RC_SUCCESS.
-void check(const char* function, vl_rc rc);
+// Throws library_failure_t when rc is not VL_RC_SUCCESS; log_mark is the
+// size the library's log had before the call (see log_mark()).
+void check(const char* function, vl_rc rc, uint64_t log_mark);
 
-// Calls a library export and throws LibraryFailure naming it when it fails.
-#define VLCTL_CALL(function, ...) ::velnorctl::check(#function, function(__VA_ARGS__))
+// Calls a library export and throws library_failure_t naming it when it
+// fails, with the log line that call wrote.
+#define VLCTL_CALL(function, ...)                                                                  \
+    do {                                                                                           \
+        const uint64_t vlctl_mark_ = ::velnorctl::log_mark();                                      \
+        ::velnorctl::check(#function, function(__VA_ARGS__), vlctl_mark_);                         \
+    } while (0)
+
+// The current size of the library's log; lines after it are newer.
+uint64_t log_mark();
+
+// Text put after "velnorctl: " in every message, e.g. "line 3: " in a shell.
+void set_message_context(std::string context);
+const std::string& message_context();
 
 // Prints the failure in flight to standard error and returns its exit code.
 // Call only from a catch block.
-Exit report_current_failure() noexcept;
+exit_code_t report_current_failure() noexcept;
 
 } // namespace velnorctl

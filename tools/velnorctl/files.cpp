@@ -1,32 +1,78 @@
 #include "files.h"
 
 #include "errors.h"
+#include "text_escape.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace velnorctl {
 
-std::vector<uint8_t> read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+namespace {
+
+std::string quoted(const std::string& path) {
+    return "'" + printable(path) + "'";
+}
+
+} // namespace
+
+uint64_t regular_file_size(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (std::filesystem::is_directory(status)) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " is a folder, not a file");
+    }
+    if (error || !std::filesystem::exists(status)) {
+        throw tool_error_t(exit_code_t::file, "cannot open " + quoted(path) + " for reading");
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " is not a regular file");
+    }
+    const auto size = std::filesystem::file_size(file, error);
+    if (error) {
+        throw tool_error_t(exit_code_t::file,
+                           "cannot read " + quoted(path) + ": " + error.message());
+    }
+    return static_cast<uint64_t>(size);
+}
+
+std::vector<uint8_t> read_file(const std::string& path, uint64_t limit) {
+    const uint64_t size = regular_file_size(path);
+    if (size > limit) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " holds " + std::to_string(size) +
+                                                  " bytes, more than the " + std::to_string(limit) +
+                                                  " a board accepts");
+    }
+    return read_prefix(path, size);
+}
+
+std::vector<uint8_t> read_prefix(const std::string& path, uint64_t length) {
+    std::ifstream file(std::filesystem::u8path(path), std::ios::binary);
     if (!file) {
-        throw ToolError(Exit::file, "cannot open '" + path + "' for reading");
+        throw tool_error_t(exit_code_t::file, "cannot open " + quoted(path) + " for reading");
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
     if (file.bad()) {
-        throw ToolError(Exit::file, "cannot read '" + path + "'");
+        throw tool_error_t(exit_code_t::file, "cannot read " + quoted(path));
     }
+    bytes.resize(static_cast<size_t>(file.gcount()));
     return bytes;
 }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (std::filesystem::is_directory(std::filesystem::u8path(path))) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " is a folder, not a file");
+    }
+    std::ofstream file(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     file.close();
     if (!file) {
-        throw ToolError(Exit::file, "cannot write '" + path + "'");
+        throw tool_error_t(exit_code_t::file, "cannot write " + quoted(path));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "firmware_image.h"
 
 #include "errors.h"
+#include "text_escape.h"
 
 #include <velnor_board_protocol.h>
 
@@ -13,7 +14,7 @@ namespace velnorctl {
 
 namespace {
 
-static_assert(kImageHeaderSize == VLB_IMAGE_HEADER_SIZE, "the tool's header size is the board's");
+static_assert(image_header_size == VLB_IMAGE_HEADER_SIZE, "the tool's header size is the board's");
 
 uint32_t get_u32(const uint8_t* at) {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
@@ -49,65 +50,67 @@ uint32_t crc32(const uint8_t* data, size_t length) noexcept {
     return vlb_crc32(0, data, length);
 }
 
-ImageVersion parse_image_version(const std::string& text) {
-    ImageVersion version;
+image_version_t parse_image_version(const std::string& text) {
+    image_version_t version;
     const size_t first = text.find('.');
     const size_t second = first == std::string::npos ? first : text.find('.', first + 1);
     if (second == std::string::npos || !parse_number(text.substr(0, first), version.major) ||
         !parse_number(text.substr(first + 1, second - first - 1), version.minor) ||
         !parse_number(text.substr(second + 1), version.patch)) {
-        throw ToolError(Exit::usage, "version '" + text + "' is not MAJOR.MINOR.PATCH");
+        throw tool_error_t(exit_code_t::usage,
+                           "version '" + printable(text) + "' is not MAJOR.MINOR.PATCH");
     }
     version.text = text;
     return version;
 }
 
-std::vector<uint8_t> pack_image(const ImageVersion& version, const std::vector<uint8_t>& payload) {
+std::vector<uint8_t> pack_image(const image_version_t& version,
+                                const std::vector<uint8_t>& payload) {
     if (version.text.size() > VLB_TEXT_SIZE) {
-        throw ToolError(Exit::usage,
-                        "version text '" + version.text + "' is longer than 32 characters");
+        throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
+                                                   "' is longer than 32 characters");
     }
-    std::vector<uint8_t> image(kImageHeaderSize + payload.size(), 0);
+    std::vector<uint8_t> image(image_header_size + payload.size(), 0);
     switch (vlb_image_write_header(image.data(), version.major, version.minor, version.patch,
                                    version.text.c_str(), payload.data(), payload.size())) {
     case VLB_IMAGE_OK:
         break;
     case VLB_IMAGE_TEXT_TOO_LONG:
-        throw ToolError(Exit::usage,
-                        "version text '" + version.text + "' is longer than 32 characters");
+        throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
+                                                   "' is longer than 32 characters");
     default:
-        throw ToolError(Exit::usage, "payload too large for an image");
+        throw tool_error_t(exit_code_t::usage, "payload too large for an image");
     }
-    std::copy(payload.begin(), payload.end(), image.begin() + kImageHeaderSize);
+    std::copy(payload.begin(), payload.end(), image.begin() + image_header_size);
     return image;
 }
 
-ImageInfo check_image(const std::vector<uint8_t>& image) {
-    auto bad = [](const std::string& why) { return ToolError(Exit::file, "bad image: " + why); };
+image_info_t check_image_header(const uint8_t* bytes, size_t available, uint64_t image_size) {
+    auto bad = [](const std::string& why) {
+        return tool_error_t(exit_code_t::file, "bad image: " + why);
+    };
     vlb_image_header header{};
-    const int found = vlb_image_read_header(image.data(), image.size(), image.size(), &header);
-    const uint8_t* raw = image.data();
-    switch (found) {
+    switch (vlb_image_read_header(bytes, available, image_size, &header)) {
     case VLB_IMAGE_OK:
         break;
     case VLB_IMAGE_SHORT_HEADER:
-        throw bad(std::to_string(image.size()) + " bytes, shorter than the 64-byte header");
+        throw bad(std::to_string(image_size) + " bytes, shorter than the 64-byte header");
     case VLB_IMAGE_BAD_MAGIC:
         throw bad("no VLFW magic");
     case VLB_IMAGE_BAD_HEADER_VERSION:
-        throw bad("header version " + std::to_string(get_u32(raw + 4)) + " (expected 1)");
+        throw bad("header version " + std::to_string(get_u32(bytes + 4)) + " (expected 1)");
     case VLB_IMAGE_BAD_RESERVED:
         throw bad("reserved header word is not zero");
     case VLB_IMAGE_TOO_LARGE:
-        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+        throw bad("header gives a " + std::to_string(get_u32(bytes + 52)) +
                   "-byte payload, more than the board accepts (" +
                   std::to_string(VLB_IMAGE_PAYLOAD_MAX) + ")");
     default:
-        throw bad("header gives a " + std::to_string(get_u32(raw + 52)) +
+        throw bad("header gives a " + std::to_string(get_u32(bytes + 52)) +
                   "-byte payload, the file holds " +
-                  std::to_string(image.size() - kImageHeaderSize));
+                  std::to_string(image_size - image_header_size));
     }
-    ImageInfo info;
+    image_info_t info;
     info.version.major = header.major;
     info.version.minor = header.minor;
     info.version.patch = header.patch;
@@ -118,10 +121,16 @@ ImageInfo check_image(const std::vector<uint8_t>& image) {
     info.version.text.assign(header.text, text_length);
     info.payload_length = header.payload_length;
     info.payload_crc32 = header.payload_crc32;
-    const uint32_t crc = crc32(raw + kImageHeaderSize, image.size() - kImageHeaderSize);
+    return info;
+}
+
+image_info_t check_image(const std::vector<uint8_t>& image) {
+    const image_info_t info = check_image_header(image.data(), image.size(), image.size());
+    const uint32_t crc = crc32(image.data() + image_header_size, image.size() - image_header_size);
     if (crc != info.payload_crc32) {
-        throw bad("payload CRC-32 " + hex32(crc) + " does not match the header's " +
-                  hex32(info.payload_crc32));
+        throw tool_error_t(exit_code_t::file, "bad image: payload CRC-32 " + hex32(crc) +
+                                                  " does not match the header's " +
+                                                  hex32(info.payload_crc32));
     }
     return info;
 }

@@ -18,32 +18,39 @@
 
 namespace velnorctl {
 
-constexpr size_t kImageHeaderSize = 64;
+constexpr size_t image_header_size = 64;
 
-struct ImageVersion {
+struct image_version_t {
     uint32_t major = 0;
     uint32_t minor = 0;
     uint32_t patch = 0;
     std::string text; // at most 32 characters
 };
 
-struct ImageInfo {
-    ImageVersion version;
+struct image_info_t {
+    image_version_t version;
     uint32_t payload_length = 0;
     uint32_t payload_crc32 = 0;
 };
 
 uint32_t crc32(const uint8_t* data, size_t length) noexcept;
 
-// "1.4.0" -> {1, 4, 0}; throws ToolError (usage) for anything else.
-ImageVersion parse_image_version(const std::string& text);
+// "1.4.0" -> {1, 4, 0}; throws tool_error_t (usage) for anything else.
+image_version_t parse_image_version(const std::string& text);
 
-// Header and payload as one image. Throws ToolError (usage) for a version
+// Header and payload as one image. Throws tool_error_t (usage) for a version
 // text longer than 32 characters or a payload too large for the header.
-std::vector<uint8_t> pack_image(const ImageVersion& version, const std::vector<uint8_t>& payload);
+std::vector<uint8_t> pack_image(const image_version_t& version,
+                                const std::vector<uint8_t>& payload);
 
-// Checks an image and reads its header; throws ToolError (file) naming the
+// Checks the header at the start of an image of image_size bytes, of which
+// the first `available` are at bytes (the rest need not have been read):
+// everything but the CRC, the file's size against the payload length
+// included. Throws tool_error_t (file) naming the first fault.
+image_info_t check_image_header(const uint8_t* bytes, size_t available, uint64_t image_size);
+
+// Checks an image and reads its header; throws tool_error_t (file) naming the
 // first thing that is wrong (size, magic, header version, length, CRC).
-ImageInfo check_image(const std::vector<uint8_t>& image);
+image_info_t check_image(const std::vector<uint8_t>& image);
 
 } // namespace velnorctl

@@ -3,12 +3,13 @@
 #include "board_queries.h"
 #include "board_values.h"
 #include "errors.h"
+#include "interrupt.h"
 #include "output.h"
 #include <velnor.h>
+#include <velnor_board_protocol.h>
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -17,12 +18,24 @@ namespace velnorctl {
 
 namespace {
 
-constexpr uint32_t kStateErasing = 1;
-constexpr uint32_t kStateReady = 2;
-constexpr uint32_t kStateVerifying = 3;
-constexpr uint32_t kStateDone = 4;
-constexpr uint32_t kStateFailed = 5;
-constexpr uint32_t kBlockData = 1024;
+// Thrown inside the update when a signal was recorded after a request.
+struct interrupted_t {
+    exit_code_t exit;
+};
+
+void stop_when_interrupted() {
+    const exit_code_t pending = interrupt_guard_t::pending();
+    if (pending != exit_code_t::ok) {
+        throw interrupted_t{pending};
+    }
+}
+
+void after_request(const update_options_t& options) {
+    if (options.pace.count() > 0) {
+        std::this_thread::sleep_for(options.pace);
+    }
+    stop_when_interrupted();
+}
 
 std::string seconds(std::chrono::milliseconds duration) {
     std::ostringstream text;
@@ -30,94 +43,119 @@ std::string seconds(std::chrono::milliseconds duration) {
     return text.str();
 }
 
-uint32_t poll_state(vl_device* board) {
-    uint32_t state = 0;
-    uint32_t received = 0;
-    VLCTL_CALL(vl_device_update_get_status, board, &state, &received);
-    return state;
-}
-
 // Polls until the board leaves the given state (or, for an erase, reaches
 // ready) and returns the state it reached.
-uint32_t wait_while(vl_device* board, uint32_t waiting_state, const UpdateOptions& options,
+uint32_t wait_while(vl_device* board, uint32_t waiting_state, const update_options_t& options,
                     const char* activity) {
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     for (;;) {
-        const uint32_t state = poll_state(board);
-        const bool still_waiting = waiting_state == kStateErasing
-                                       ? state != kStateReady && state != kStateFailed
+        const uint32_t state = read_update_status(board).state;
+        after_request(options);
+        const bool still_waiting = waiting_state == VL_UPDATE_ERASING
+                                       ? state != VL_UPDATE_READY && state != VL_UPDATE_FAILED
                                        : state == waiting_state;
         if (!still_waiting) {
             return state;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            throw ToolError(Exit::update, "timed out after " + seconds(options.timeout) +
-                                              " waiting for the board to finish " + activity +
-                                              " (update state " +
-                                              name_of(state, update_state_names()) + ")");
+            throw tool_error_t(exit_code_t::update, "timed out after " + seconds(options.timeout) +
+                                                        " waiting for the board to finish " +
+                                                        activity + " (update state " +
+                                                        name_of(state, update_state_names()) + ")");
         }
         std::this_thread::sleep_for(options.poll_interval);
+        stop_when_interrupted();
     }
 }
 
-void send_blocks(vl_device* board, const std::vector<uint8_t>& image, Progress& progress) {
-    std::array<uint8_t, VL_UPDATE_BLOCK_SIZE> block{};
-    for (size_t offset = 0; offset < image.size();) {
-        const auto length =
-            static_cast<uint32_t>(std::min<size_t>(kBlockData, image.size() - offset));
-        block.fill(0);
-        for (int i = 0; i < 4; ++i) {
-            block[static_cast<size_t>(i)] = static_cast<uint8_t>(offset >> (8 * i));
-            block[static_cast<size_t>(4 + i)] = static_cast<uint8_t>(length >> (8 * i));
-        }
-        std::memcpy(block.data() + 8, image.data() + offset, length);
+void send_blocks(vl_device* board, const std::vector<uint8_t>& image, progress_t& progress,
+                 const update_options_t& options) {
+    std::array<uint8_t, VLB_BLOCK_SIZE> block{};
+    const size_t count = vlb_image_block_count(image.size());
+    for (size_t index = 0; index < count; ++index) {
+        vlb_image_block(image.data(), image.size(), index, block.data());
         VLCTL_CALL(vl_device_update_write, board, block.data());
-        offset += length;
-        progress.update(offset);
+        progress.update(std::min<uint64_t>(uint64_t{index + 1} * VLB_BLOCK_DATA_MAX, image.size()));
+        after_request(options);
     }
 }
 
-bool same_version(const vl_version& reported, const ImageVersion& expected) {
+bool same_version(const vl_version& reported, const image_version_t& expected) {
     return reported.major == expected.major && reported.minor == expected.minor &&
            reported.patch == expected.patch && version_text(reported) == expected.text;
+}
+
+// Resets the board's update after a failure or an interruption and says so.
+void reset_after(vl_device* board, const std::string& what, bool show_state) {
+    const vl_rc reset = vl_device_update_reset(board);
+    if (reset != VL_RC_SUCCESS) {
+        std::cerr << "velnorctl: " << message_context() << what
+                  << "; resetting the update failed too: vl_device_update_reset "
+                  << vl_rc_name(reset) << " (" << reset << ")\n";
+        return;
+    }
+    std::string state;
+    uint32_t now = 0;
+    uint32_t received = 0;
+    if (show_state && vl_device_update_get_status(board, &now, &received) == VL_RC_SUCCESS) {
+        state = " (update state " + name_of(now, update_state_names()) + ", " +
+                std::to_string(received) + " bytes received)";
+    }
+    std::cerr << "velnorctl: " << message_context() << what << "; the board's update was reset"
+              << state << '\n';
 }
 
 } // namespace
 
 vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
-                           const ImageInfo& info, const UpdateOptions& options, std::ostream& out) {
-    Progress progress(out, options.terminal, image.size());
+                           const image_info_t& info, const update_options_t& options,
+                           std::ostream& out) {
+    progress_t progress(out, options.terminal, image.size());
+    const interrupt_guard_t guard;
     VLCTL_CALL(vl_device_update_start_async, board);
     try {
+        after_request(options);
         out << "erasing..." << std::endl;
-        if (wait_while(board, kStateErasing, options, "erasing") != kStateReady) {
-            throw ToolError(Exit::update, "the board reports the update failed while erasing");
+        if (wait_while(board, VL_UPDATE_ERASING, options, "erasing") != VL_UPDATE_READY) {
+            throw tool_error_t(exit_code_t::update,
+                               "the board reports the update failed while erasing");
         }
-        send_blocks(board, image, progress);
+        send_blocks(board, image, progress, options);
         progress.finish();
         out << "verifying..." << std::endl;
         VLCTL_CALL(vl_device_update_complete, board);
-        const uint32_t state = wait_while(board, kStateVerifying, options, "verifying");
-        if (state != kStateDone) {
-            throw ToolError(Exit::update, "the board ended the update in state " +
-                                              name_of(state, update_state_names()));
+        after_request(options);
+        const uint32_t state = wait_while(board, VL_UPDATE_VERIFYING, options, "verifying");
+        if (state != VL_UPDATE_DONE) {
+            throw tool_error_t(exit_code_t::update, "the board ended the update in state " +
+                                                        name_of(state, update_state_names()));
         }
+    } catch (const interrupted_t& interrupted) {
+        progress.finish();
+        out.flush();
+        reset_after(board,
+                    std::string("firmware update interrupted by ") +
+                        interrupt_guard_t::pending_name(),
+                    true);
+        interrupt_guard_t::handled();
+        throw reported_failure_t(interrupted.exit);
     } catch (...) {
         progress.finish();
-        const Exit exit = report_current_failure();
-        const vl_rc reset = vl_device_update_reset(board);
-        if (reset == VL_RC_SUCCESS) {
-            std::cerr << "velnorctl: firmware update abandoned; the board's update was reset\n";
-        } else {
-            std::cerr << "velnorctl: resetting the update failed too: vl_device_update_reset "
-                      << vl_rc_name(reset) << " (" << reset << ")\n";
-        }
-        throw ReportedFailure(exit);
+        const exit_code_t exit = report_current_failure();
+        reset_after(board, "firmware update abandoned", false);
+        throw reported_failure_t(exit);
     }
     const vl_version reported = read_firmware_version(board);
     if (options.verify && !same_version(reported, info.version)) {
-        throw ToolError(Exit::update, "the board reports firmware " + version_text(reported) +
-                                          ", the image carries " + info.version.text);
+        throw tool_error_t(exit_code_t::update, "the board reports firmware " +
+                                                    version_text(reported) +
+                                                    ", the image carries " + info.version.text);
+    }
+    if (interrupt_guard_t::pending() != exit_code_t::ok) {
+        std::cerr << "velnorctl: " << message_context() << interrupt_guard_t::pending_name()
+                  << " came after the update had finished; firmware now "
+                  << printable(version_text(reported)) << '\n';
+        throw reported_failure_t(interrupt_guard_t::pending());
     }
     return reported;
 }

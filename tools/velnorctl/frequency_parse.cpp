@@ -16,6 +16,11 @@ std::string lower(std::string text) {
 
 // The power of ten a unit suffix stands for, or -1 for an unknown suffix.
 int unit_exponent(const std::string& suffix) {
+    // A lower-case m alone, or as written in mHz, is milli: not a frequency
+    // the board takes, and never to be read as mega.
+    if (suffix == "m" || suffix == "mHz") {
+        return -1;
+    }
     const std::string unit = lower(suffix);
     if (unit.empty() || unit == "hz") {
         return 0;

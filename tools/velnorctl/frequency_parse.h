@@ -9,7 +9,8 @@
 namespace velnorctl {
 
 // The frequency in hertz, or nothing when the text is not a frequency or not
-// a whole number of hertz. Suffixes (any case): Hz, k/kHz, M/MHz, G/GHz.
+// a whole number of hertz. Suffixes (any case): Hz, k/kHz, M/MHz, G/GHz;
+// but "m" and "mHz" are milli and refused.
 std::optional<int64_t> parse_frequency(const std::string& text);
 
 // "125 MHz", "9.375 MHz", "1.1 GHz", "500 Hz": the largest unit that keeps

@@ -1,8 +1,13 @@
 // velnorctl: brings up and services Velnor boards through the public API.
+#include "board_values.h"
+#include "command_line.h"
 #include "commands.h"
 #include "errors.h"
 #include "session.h"
 #include "shell.h"
+#include "terminal.h"
+#include "text_escape.h"
+#include "velnor_log.h"
 
 #ifdef VELNORCTL_VIRTUAL
 #include "virtual_platform.h"
@@ -14,66 +19,109 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
-constexpr const char* kExitCodes = R"(Exit codes:
-  0  success
-  1  a library call failed (the export, its result code and the Velnor.log line are printed)
-  2  the command line or a value could not be understood
-  3  no board at that index or with that serial
-  4  a file could not be read or written, or the image is malformed
-  5  the firmware update did not finish (board state, time-out, --verify))";
+constexpr const char* exit_codes_text =
+    R"(Global options come before the command: velnorctl --board 1 info.
 
-bool stdin_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
+Exit codes:
+  0    success
+  1    a library or system call failed (the export, its result code and the log line are printed)
+  2    the command line or a value could not be understood
+  3    no board at that index or with that serial, or several boards with that serial
+  4    a file could not be read or written (standard output included), or the image is malformed
+  5    the firmware update did not finish (board state, time-out, --verify)
+  130  SIGINT or Ctrl-C stopped a firmware update; the board's update was reset
+  143  SIGTERM or the console closing stopped a firmware update; the board's update was reset)";
+
+#ifdef VELNORCTL_VIRTUAL
+constexpr const char* platform_text = "for the virtual platform (virtual boards, no hardware)";
 #else
-    return isatty(STDIN_FILENO) != 0;
+constexpr const char* platform_text = "for real boards (through the board's Windows driver)";
 #endif
+
+size_t parse_board_index(const std::string& text) {
+    try {
+        return static_cast<size_t>(velnorctl::parse_number(text, 0xFFFFFFFFu, "--board"));
+    } catch (const velnorctl::tool_error_t&) {
+        throw velnorctl::tool_error_t(velnorctl::exit_code_t::usage,
+                                      "--board '" + velnorctl::printable(text) +
+                                          "' is not a board index (0, 1, 2, ...)");
+    }
+}
+
+// The command's own exit code, or 4 when what it printed could not be written.
+int finish(velnorctl::exit_code_t result) {
+    std::cout.flush();
+    velnorctl::remove_unused_log_folder(result == velnorctl::exit_code_t::ok);
+    if (!std::cout && result == velnorctl::exit_code_t::ok) {
+        std::cerr << "velnorctl: cannot write to standard output\n";
+        return static_cast<int>(velnorctl::exit_code_t::file);
+    }
+    return static_cast<int>(result);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace velnorctl;
+    if (protect_closed_stdout()) {
+        std::cout.setstate(std::ios::badbit); // nothing reaches it; the exit says so
+    }
     CLI::App app{"Bring up and service Velnor synchronisation boards.", "velnorctl"};
-    app.set_version_flag("--version", std::string("velnorctl ") + VELNORCTL_VERSION);
-    app.footer(kExitCodes);
+    app.set_version_flag("--version",
+                         std::string("velnorctl ") + VELNORCTL_VERSION + " " + platform_text);
+    app.footer(exit_codes_text);
     app.require_subcommand(1);
 
-    Selection selection;
-    size_t index = 0;
+    std::string index_text;
     std::string serial;
+    std::string log_dir;
     CLI::Option* index_option =
-        app.add_option("--board", index, "Work on the board at this index (default 0)");
+        app.add_option("--board", index_text, "Work on the board at this index (default 0)");
     CLI::Option* serial_option =
-        app.add_option("--serial", serial, "Work on the board with this serial number")
+        app.add_option("--serial", serial,
+                       "Work on the board with this serial number (an error when several "
+                       "boards have it)")
             ->excludes(index_option);
+    app.add_option("--log-dir", log_dir,
+                   "Folder for the library's log, Velnor.log, where failures are detailed "
+                   "(default: a folder of this process's own in the temporary folder)");
 #ifdef VELNORCTL_VIRTUAL
     int boards = 1;
     CLI::Option* boards_option =
         app.add_option("--boards", boards, "Number of virtual boards present (default 1)")
             ->check(CLI::Range(0, 64));
+    std::vector<std::string> sim_boards;
+    app.add_option("--sim-board", sim_boards,
+                   "A virtual board with this serial; repeat for more boards (serials may "
+                   "repeat)")
+        ->excludes(boards_option)
+        ->expected(1)
+        ->take_all();
     std::vector<std::string> faults;
-    app.add_option("--sim-fault", faults, "Fault switch of the virtual driver (testing)")
-        ->group("");
+    app.add_option("--sim-fault", faults,
+                   "Fault switch of the virtual driver, to try how scripts take failures: "
+                   "fn=N,status=S (request N answers status S), fn=N,reply=BYTES (it answers "
+                   "short), call=KIND,value=V (the next platform call of that kind fails)")
+        ->expected(1)
+        ->take_all();
+    int pace_ms = 0;
+    app.add_option("--sim-pace", pace_ms,
+                   "Pause this many milliseconds after each firmware-update request, to try "
+                   "Ctrl-C or SIGTERM during an update")
+        ->check(CLI::Range(0, 60000));
 #endif
 
-    Session session;
-    Action chosen;
+    session_t session;
+    action_t chosen;
     add_board_commands(app, session, chosen);
     app.add_subcommand("shell", "Read commands from standard input, one per line, on one board")
         ->callback([&] {
             chosen = [&] {
-                const Exit result = run_shell(session, std::cin, stdin_is_terminal());
-                if (result != Exit::ok) {
-                    throw ReportedFailure(result);
+                const exit_code_t result = run_shell(session, std::cin, stdin_is_terminal());
+                if (result != exit_code_t::ok) {
+                    throw reported_failure_t(result);
                 }
             };
         });
@@ -81,27 +129,33 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : static_cast<int>(Exit::usage);
+        return static_cast<int>(report_parse_error(app, error));
     }
     try {
+        use_log_folder(log_dir);
 #ifdef VELNORCTL_VIRTUAL
         if (boards_option->count() > 0) {
             use_virtual_boards(boards);
         }
+        if (!sim_boards.empty()) {
+            use_virtual_board_serials(sim_boards);
+        }
         for (const std::string& fault : faults) {
             apply_virtual_fault(fault);
         }
+        session.update_pace = std::chrono::milliseconds(pace_ms);
 #endif
+        selection_t selection;
         if (index_option->count() > 0) {
-            selection.index = index;
+            selection.index = parse_board_index(index_text);
         }
         if (serial_option->count() > 0) {
             selection.serial = serial;
         }
         session.select(selection);
         chosen();
-        return 0;
+        return finish(exit_code_t::ok);
     } catch (...) {
-        return static_cast<int>(report_current_failure());
+        return finish(report_current_failure());
     }
 }

@@ -3,87 +3,47 @@
 #include "board_queries.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace velnorctl {
 
 void print_table(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::vector<std::string>> cells;
     std::vector<size_t> widths;
     for (const auto& row : rows) {
+        cells.emplace_back();
         widths.resize(std::max(widths.size(), row.size()), 0);
         for (size_t i = 0; i < row.size(); ++i) {
-            widths[i] = std::max(widths[i], row[i].size());
+            cells.back().push_back(printable(row[i]));
+            widths[i] = std::max(widths[i], display_width(cells.back()[i]));
         }
     }
-    for (const auto& row : rows) {
+    for (const auto& row : cells) {
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
             line += row[i];
             if (i + 1 < row.size()) {
-                line.append(widths[i] - row[i].size() + 2, ' ');
+                line.append(widths[i] - display_width(row[i]) + 2, ' ');
             }
         }
         out << line << '\n';
     }
 }
 
-std::string json_string(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            quoted += "\\\"";
-            break;
-        case '\\':
-            quoted += "\\\\";
-            break;
-        case '\n':
-            quoted += "\\n";
-            break;
-        case '\r':
-            quoted += "\\r";
-            break;
-        case '\t':
-            quoted += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                quoted += escaped;
-            } else {
-                quoted += c;
-            }
-        }
-    }
-    return quoted + "\"";
+json_t version_json(const vl_version& version) {
+    return {{"major", version.major},
+            {"minor", version.minor},
+            {"patch", version.patch},
+            {"text", version_text(version)}};
 }
 
-std::string json_version(const vl_version& version) {
-    return "{\"major\":" + std::to_string(version.major) +
-           ",\"minor\":" + std::to_string(version.minor) +
-           ",\"patch\":" + std::to_string(version.patch) +
-           ",\"text\":" + json_string(version_text(version)) + "}";
+void print_json(std::ostream& out, const json_t& document) {
+    out << document.dump(-1, ' ', true, json_t::error_handler_t::replace) << '\n';
 }
 
-bool stdout_is_terminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-Progress::Progress(std::ostream& out, bool terminal, uint64_t total)
+progress_t::progress_t(std::ostream& out, bool terminal, uint64_t total)
     : out_(out), terminal_(terminal), total_(total == 0 ? 1 : total) {}
 
-void Progress::update(uint64_t done) {
+void progress_t::update(uint64_t done) {
     const auto percent = static_cast<int>(std::min<uint64_t>(done, total_) * 100 / total_);
     if (terminal_) {
         constexpr int width = 30;
@@ -97,11 +57,12 @@ void Progress::update(uint64_t done) {
     const int step = percent / 10;
     if (step != last_step_) {
         last_step_ = step;
-        out_ << "sent " << done << " of " << total_ << " bytes (" << percent << "%)\n";
+        // Flushed at once: a script or a log follows the transfer as it goes.
+        out_ << "sent " << done << " of " << total_ << " bytes (" << percent << "%)" << std::endl;
     }
 }
 
-void Progress::finish() {
+void progress_t::finish() {
     if (drawn_) {
         out_ << '\n';
     }

@@ -1,7 +1,13 @@
-// Printing: aligned tables, JSON text, and the progress of a long transfer.
+// Printing: aligned tables, JSON documents, and the progress of a long
+// transfer. Text from boards goes through printable() in tables and is
+// escaped by the JSON library in documents.
 #pragma once
 
+#include "text_escape.h"
+
 #include <velnor.h>
+
+#include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <ostream>
@@ -10,23 +16,26 @@
 
 namespace velnorctl {
 
+// Keys in the order they are written.
+using json_t = nlohmann::ordered_json;
+
 // Columns separated by two spaces, each as wide as its widest cell; the last
-// column is not padded.
+// column is not padded. Control characters in cells are escaped.
 void print_table(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
 
-// A JSON string literal, quotes included.
-std::string json_string(const std::string& text);
-
 // {"major":1,"minor":3,"patch":0,"text":"1.3.0"}
-std::string json_version(const vl_version& version);
+json_t version_json(const vl_version& version);
 
-bool stdout_is_terminal();
+// The document on one line, in ASCII: other characters and control
+// characters as \u escapes, bytes that are not UTF-8 as \ufffd, so the
+// output is always valid JSON whatever a board reports.
+void print_json(std::ostream& out, const json_t& document);
 
 // Progress of a transfer: a bar redrawn in place on a terminal, otherwise a
 // plain line at every tenth of the way (scripts and logs read those).
-class Progress {
+class progress_t {
 public:
-    Progress(std::ostream& out, bool terminal, uint64_t total);
+    progress_t(std::ostream& out, bool terminal, uint64_t total);
     void update(uint64_t done);
     void finish();
 

@@ -2,45 +2,96 @@
 
 #include "board_queries.h"
 #include "errors.h"
+#include "interface_paths.h"
+#include "output.h"
+#include "text_escape.h"
+
+#include <sstream>
 
 namespace velnorctl {
 
-BoardHandle open_board(size_t index) {
-    vl_device* handle = nullptr;
-    VLCTL_CALL(vl_device_open, index, &handle);
-    return BoardHandle(handle);
+namespace {
+
+// The interface paths for a message; blank when the system cannot list them.
+std::vector<std::string> paths_for(size_t count) {
+    std::vector<std::string> paths;
+    try {
+        paths = board_interface_paths();
+    } catch (const tool_error_t&) {
+    }
+    paths.resize(std::max(paths.size(), count));
+    return paths;
 }
 
-vl_device* Session::board() {
+} // namespace
+
+board_handle_t open_board(size_t index) {
+    vl_device* handle = nullptr;
+    VLCTL_CALL(vl_device_open, index, &handle);
+    return board_handle_t(handle);
+}
+
+vl_device* session_t::board() {
     if (!board_) {
         open_selected();
     }
     return board_.get();
 }
 
-size_t Session::board_index() {
+size_t session_t::board_index() {
     board();
     return index_;
 }
 
-void Session::open_selected() {
+void session_t::open_selected() {
     if (!selection_.serial) {
         index_ = selection_.index.value_or(0);
         board_ = open_board(index_);
         return;
     }
+    const std::string& wanted = *selection_.serial;
     size_t count = 0;
     VLCTL_CALL(vl_get_device_count, &count);
+    std::vector<std::string> serials;
+    std::vector<size_t> matches;
+    board_handle_t match;
     for (size_t index = 0; index < count; ++index) {
-        BoardHandle candidate = open_board(index);
-        if (read_serial(candidate.get()) == *selection_.serial) {
-            index_ = index;
-            board_ = std::move(candidate);
-            return;
+        board_handle_t candidate = open_board(index);
+        serials.push_back(read_serial(candidate.get()));
+        if (serials.back() == wanted) {
+            matches.push_back(index);
+            match = std::move(candidate);
         }
     }
-    throw ToolError(Exit::no_board, "no board with serial '" + *selection_.serial + "' (" +
-                                        std::to_string(count) + " present)");
+    if (matches.size() == 1) {
+        index_ = matches.front();
+        board_ = std::move(match);
+        return;
+    }
+    const std::vector<std::string> paths = paths_for(count);
+    const std::string serial = "'" + printable(wanted) + "'";
+    std::string message;
+    if (matches.empty()) {
+        message = "no board has the serial " + serial;
+        message += count == 0 ? "; no boards are present" : "; the boards present:\n";
+        std::vector<std::vector<std::string>> rows;
+        for (size_t index = 0; index < count; ++index) {
+            rows.push_back({"  board " + std::to_string(index), serials[index], paths[index]});
+        }
+        std::ostringstream table;
+        print_table(table, rows);
+        message += table.str();
+        if (!message.empty() && message.back() == '\n') {
+            message.pop_back();
+        }
+    } else {
+        message = std::to_string(matches.size()) + " boards have the serial " + serial +
+                  "; choose one with --board INDEX:";
+        for (const size_t index : matches) {
+            message += "\n  board " + std::to_string(index) + "  " + printable(paths[index]);
+        }
+    }
+    throw tool_error_t(exit_code_t::no_board, message);
 }
 
 } // namespace velnorctl

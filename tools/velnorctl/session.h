@@ -4,6 +4,7 @@
 
 #include <velnor.h>
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -11,34 +12,39 @@
 
 namespace velnorctl {
 
-struct CloseBoard {
+struct close_board_t {
     void operator()(vl_device* handle) const noexcept { vl_device_close(handle); }
 };
-using BoardHandle = std::unique_ptr<vl_device, CloseBoard>;
+using board_handle_t = std::unique_ptr<vl_device, close_board_t>;
 
-// Opens the board at index; throws LibraryFailure.
-BoardHandle open_board(size_t index);
+// Opens the board at index; throws library_failure_t.
+board_handle_t open_board(size_t index);
 
-struct Selection {
+struct selection_t {
     std::optional<size_t> index; // --board; board 0 when neither is given
     std::optional<std::string> serial;
 };
 
-class Session {
+class session_t {
 public:
     // Chooses the board; takes effect at the next open.
-    void select(Selection selection) { selection_ = std::move(selection); }
+    void select(selection_t selection) { selection_ = std::move(selection); }
 
-    // The selected board, opened on the first call. Throws LibraryFailure,
-    // or ToolError (no_board) when no board has the selected serial.
+    // The selected board, opened on the first call. Throws library_failure_t,
+    // or tool_error_t (no_board) when no board or several boards have the
+    // selected serial; the message lists the boards.
     vl_device* board();
     size_t board_index();
+
+    // A pause after each request of a firmware update (virtual builds, so
+    // that an interruption can be tried while the update runs).
+    std::chrono::milliseconds update_pace{0};
 
 private:
     void open_selected();
 
-    Selection selection_;
-    BoardHandle board_;
+    selection_t selection_;
+    board_handle_t board_;
     size_t index_ = 0;
 };
 

@@ -2,9 +2,11 @@
 
 #include "board_values.h"
 #include "errors.h"
+#include "text_escape.h"
 
 #include <velnor_sim.h>
 
+#include <cstring>
 #include <optional>
 
 namespace velnorctl {
@@ -16,7 +18,59 @@ void use_virtual_boards(int count) {
     }
 }
 
+namespace {
+
+const char* const fault_forms =
+    "' is not fn=N,status=S, fn=N,reply=BYTES or call=KIND,value=V (KIND: list_size, "
+    "list_fetch, create_file, close_handle, device_io_control)";
+
+std::optional<vlsim_call> call_kind(const std::string& name) {
+    static const std::pair<const char*, vlsim_call> kinds[] = {
+        {"list_size", VLSIM_CALL_LIST_SIZE},
+        {"list_fetch", VLSIM_CALL_LIST_FETCH},
+        {"create_file", VLSIM_CALL_CREATE_FILE},
+        {"close_handle", VLSIM_CALL_CLOSE_HANDLE},
+        {"device_io_control", VLSIM_CALL_DEVICE_IO_CONTROL}};
+    for (const auto& [kind_name, kind] : kinds) {
+        if (name == kind_name) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void use_virtual_board_serials(const std::vector<std::string>& serials) {
+    for (const std::string& serial : serials) {
+        if (serial.size() > 32) {
+            throw tool_error_t(exit_code_t::usage, "--sim-board '" + printable(serial) +
+                                                       "' is longer than the 32 bytes of a serial");
+        }
+    }
+    vlsim_reset();
+    for (const std::string& serial : serials) {
+        vlsim_board_config config{};
+        vlsim_default_board_config(&config);
+        std::memset(config.serial, 0, sizeof config.serial);
+        std::memcpy(config.serial, serial.data(), serial.size());
+        vlsim_add_board(&config);
+    }
+}
+
+void fire_virtual_trigger(size_t index) {
+    // The tool adds its boards in order after a reset, so a board's id is its index.
+    if (index > 0x7FFFFFFF || vlsim_fire_trigger(static_cast<int>(index)) != 0) {
+        throw tool_error_t(exit_code_t::no_board,
+                           "no virtual board " + std::to_string(index) + " to fire");
+    }
+}
+
 void apply_virtual_fault(const std::string& switch_text) {
+    const tool_error_t malformed(exit_code_t::usage,
+                                 "fault '" + printable(switch_text) + fault_forms);
+    std::optional<vlsim_call> call;
+    std::optional<uint32_t> value_of_call;
     std::optional<uint32_t> fn;
     std::optional<int32_t> status;
     std::optional<uint32_t> reply;
@@ -36,15 +90,28 @@ void apply_virtual_fault(const std::string& switch_text) {
             status = static_cast<int32_t>(negative ? -magnitude : magnitude);
         } else if (key == "reply") {
             reply = static_cast<uint32_t>(parse_number(value, 0xFFFF, "reply length"));
+        } else if (key == "call") {
+            call = call_kind(value);
+            if (!call) {
+                throw malformed;
+            }
+        } else if (key == "value") {
+            value_of_call =
+                static_cast<uint32_t>(parse_number(value, 0xFFFFFFFFu, "failure value"));
         } else {
-            throw ToolError(Exit::usage,
-                            "fault '" + switch_text + "' is not fn=N,status=S or fn=N,reply=BYTES");
+            throw malformed;
         }
         start = end + 1;
     }
+    if (call || value_of_call) {
+        if (!call || !value_of_call || fn || status || reply) {
+            throw malformed;
+        }
+        vlsim_fail_next(*call, *value_of_call);
+        return;
+    }
     if (!fn || status.has_value() == reply.has_value()) {
-        throw ToolError(Exit::usage,
-                        "fault '" + switch_text + "' is not fn=N,status=S or fn=N,reply=BYTES");
+        throw malformed;
     }
     if (status) {
         vlsim_set_request_status(*fn, *status);
