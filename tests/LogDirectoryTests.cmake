@@ -6,9 +6,8 @@ target_compile_definitions(log_directory_child PRIVATE VELNOR_CHILD_READS_CONTEX
 target_link_libraries(log_directory_child PRIVATE velnor_testable)
 velnor_warnings_relaxed(log_directory_child)
 
-add_executable(log_directory_test log_directory_test.cpp)
-target_link_libraries(log_directory_test PRIVATE GTest::gtest GTest::gtest_main)
-velnor_warnings_relaxed(log_directory_test)
+velnor_add_test(log_directory_test SOURCES log_directory_test.cpp LABELS library)
+set_tests_properties(log_directory_test PROPERTIES ENVIRONMENT "LANG=C.UTF-8")
 add_dependencies(log_directory_test log_directory_child)
 if(WIN32)
   # The same child on the product DLL.
@@ -17,6 +16,3 @@ if(WIN32)
   velnor_warnings_relaxed(log_directory_child_dll)
   add_dependencies(log_directory_test log_directory_child_dll)
 endif()
-add_test(NAME log_directory_test COMMAND log_directory_test --gtest_brief=1)
-set_tests_properties(log_directory_test PROPERTIES ENVIRONMENT "LANG=C.UTF-8" TIMEOUT 300
-                                                   LABELS "library")
