@@ -18,6 +18,11 @@ else()
   find_package(spdlog REQUIRED)
   target_link_libraries(velnor_logdeps INTERFACE spdlog::spdlog_header_only fmt::fmt-header-only)
 endif()
+if(WIN32)
+  # The log file is opened by its wide name: the narrow one goes through a
+  # code page that may not hold the user's temporary directory.
+  target_compile_definitions(velnor_logdeps INTERFACE SPDLOG_WCHAR_FILENAMES)
+endif()
 
 if(VELNOR_BUILD_TESTS OR VELNOR_BUILD_BENCH)
   if(CMAKE_CROSSCOMPILING)

@@ -3,6 +3,7 @@
 velnor_add_test(library_test LIBRARY SOURCES
   error_model_test.cpp logger_test.cpp discovery_test.cpp handles_test.cpp transport_test.cpp
   properties_test.cpp clock_test.cpp update_test.cpp protocol_table_test.cpp
+  driver_bytes_test.cpp
   LIBS velnor_board_protocol)
 velnor_add_test(concurrency_test LIBRARY SOURCES concurrency_test.cpp LABELS concurrency)
 velnor_add_test(allocation_test LIBRARY SOURCES allocation_test.cpp LIBS velnor_test_counting_new)
@@ -10,6 +11,13 @@ velnor_add_test(allocation_test LIBRARY SOURCES allocation_test.cpp LIBS velnor_
 # The first use of the frequency table, in a process of its own.
 velnor_add_test(frequency_first_use_test SOURCES frequency_table_first_use_test.cpp
   LIBS velnor_testable LABELS library concurrency)
+
+# The table's first use in forked children, one fresh process per case.
+if(NOT WIN32)
+  velnor_add_test(frequency_fresh_process_test LIBRARY
+    SOURCES frequency_table_fresh_process_test.cpp LIBS velnor_test_counting_new
+    LABELS concurrency)
+endif()
 
 # Second processes for the log tests.
 add_executable(log_once support/log_once.cpp)
@@ -30,6 +38,10 @@ else()
   velnor_add_test(c_header_test PLAIN SOURCES c_header_test.c LIBS velnor)
 endif()
 set_target_properties(c_header_test PROPERTIES C_STANDARD 11)
+# Its failing calls log: into a folder of the run's own.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/c_header_tmp)
+set_tests_properties(c_header_test PROPERTIES
+  ENVIRONMENT "TMPDIR=${CMAKE_CURRENT_BINARY_DIR}/c_header_tmp")
 
 # On Windows: the product DLL itself, on the real system calls.
 if(WIN32 AND TARGET velnor_simulation)

@@ -156,4 +156,75 @@ TEST(ConfigretName, NamesEveryResultAndFallsBackAboveTheTable) {
     }
 }
 
+// Every value of the configuration manager's table against the name the
+// SDK gives it, written out here from the SDK's constants, one by one.
+TEST(ConfigretName, GivesEachOfTheSixtyValuesItsOwnName) {
+    const char* const expected[] = {
+        "success",                  // 0x00 CR_SUCCESS
+        "dflt",                     // 0x01 CR_DEFAULT
+        "out_of_memory",            // 0x02
+        "invalid_pointer",          // 0x03
+        "invalid_flag",             // 0x04
+        "invalid_devnode",          // 0x05 (also CR_INVALID_DEVINST)
+        "invalid_res_des",          // 0x06
+        "invalid_log_conf",         // 0x07
+        "invalid_arbitrator",       // 0x08
+        "invalid_nodelist",         // 0x09
+        "devnode_has_reqs",         // 0x0A
+        "invalid_resourceid",       // 0x0B
+        "dlvxd_not_found",          // 0x0C
+        "no_such_devnode",          // 0x0D
+        "no_more_log_conf",         // 0x0E
+        "no_more_res_des",          // 0x0F
+        "already_such_devnode",     // 0x10
+        "invalid_range_list",       // 0x11
+        "invalid_range",            // 0x12
+        "failure",                  // 0x13
+        "no_such_logical_dev",      // 0x14
+        "create_blocked",           // 0x15
+        "not_system_vm",            // 0x16
+        "remove_vetoed",            // 0x17
+        "apm_vetoed",               // 0x18
+        "invalid_load_type",        // 0x19
+        "buffer_small",             // 0x1A
+        "no_arbitrator",            // 0x1B
+        "no_registry_handle",       // 0x1C
+        "registry_error",           // 0x1D
+        "invalid_device_id",        // 0x1E
+        "invalid_data",             // 0x1F
+        "invalid_api",              // 0x20
+        "devloader_not_ready",      // 0x21
+        "need_restart",             // 0x22
+        "no_more_hw_profiles",      // 0x23
+        "device_not_there",         // 0x24
+        "no_such_value",            // 0x25
+        "wrong_type",               // 0x26
+        "invalid_priority",         // 0x27
+        "not_disableable",          // 0x28
+        "free_resources",           // 0x29
+        "query_vetoed",             // 0x2A
+        "cant_share_irq",           // 0x2B
+        "no_dependent",             // 0x2C
+        "same_resources",           // 0x2D
+        "no_such_registry_key",     // 0x2E
+        "invalid_machinename",      // 0x2F
+        "remote_comm_failure",      // 0x30
+        "machine_unavailable",      // 0x31
+        "no_cm_services",           // 0x32
+        "access_denied",            // 0x33
+        "call_not_implemented",     // 0x34
+        "invalid_property",         // 0x35
+        "device_interface_active",  // 0x36
+        "no_such_device_interface", // 0x37
+        "invalid_reference_string", // 0x38
+        "invalid_conflict_list",    // 0x39
+        "invalid_index",            // 0x3A
+        "invalid_structure_size",   // 0x3B
+    };
+    static_assert(sizeof expected / sizeof expected[0] == 60);
+    for (CONFIGRET value = 0; value < 60; ++value) {
+        EXPECT_STREQ(velnor::configret_name(value), expected[value]) << "0x" << std::hex << value;
+    }
+}
+
 } // namespace

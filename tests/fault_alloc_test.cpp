@@ -172,3 +172,30 @@ INSTANTIATE_TEST_SUITE_P(EveryExport, AllocationFaults,
                          testing::ValuesIn(velnor_test::export_cases()), case_name);
 
 } // namespace
+
+namespace {
+
+// The record is the open's first allocation; when it fails, the line names
+// the record, whole, and no board is touched.
+TEST(DeviceRecordAllocation, FailingRecordIsNamedInTheLine) {
+    vlsim_reset();
+    vlsim_add_board(nullptr);
+    velnor_test::reset_log();
+    ASSERT_EQ(vl_device_close(nullptr), VL_RC_NULL_PARAMETER); // the logger exists from here
+    vl_device* device = nullptr;
+    fail_at = allocations + 1;
+    const vl_rc result = vl_device_open(0, &device);
+    fail_at = 0;
+    EXPECT_EQ(result, VL_RC_NO_MEMORY);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(vlsim_open_handle_count(), 0u);
+    const std::vector<std::string> lines = velnor_test::read_log_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string marker = "[error] ";
+    EXPECT_EQ(lines[1].substr(lines[1].find(marker) + marker.size()),
+              "[vl_device_open] Error: Velnor:-6, Could not allocate vl_device: no_memory");
+    velnor_test::reset_log();
+    vlsim_reset();
+}
+
+} // namespace

@@ -2,6 +2,8 @@
 #include "device/device.h"
 #include "support/library_fixture.h"
 
+#include <utility>
+
 namespace {
 
 using velnor_test::LibraryTest;
@@ -53,17 +55,34 @@ TEST_F(Handles, NullHandlePointerFailsBeforeAnythingIsEnumerated) {
 
 TEST_F(Handles, CreateFileFailureGivesFailedWithTheSystemValue) {
     add_board();
-    for (std::uint32_t error : {5u, 2u, 32u}) {
+    const std::pair<std::uint32_t, const char*> failures[] = {
+        {5, "Access is denied."},
+        {2, "The system cannot find the file specified."},
+        {32, "The process cannot access the file because it is being used by another process."},
+        {21, "The device is not ready."},
+    };
+    for (const auto& [error, text] : failures) {
         vlsim_fail_next(VLSIM_CALL_CREATE_FILE, error);
         vl_device* device = nullptr;
         EXPECT_EQ(vl_device_open(0, &device), VL_RC_FAILED);
         EXPECT_EQ(device, nullptr);
-        EXPECT_NE(last_log_message().find("Error: system:" + std::to_string(error) +
-                                          ", CreateFileW failed: "),
-                  std::string::npos)
-            << last_log_message();
+        EXPECT_EQ(last_log_message(), "[vl_device_open] Error: system:" + std::to_string(error) +
+                                          ", CreateFileW failed: " + text);
     }
     EXPECT_EQ(vlsim_open_handle_count(), 0u);
+}
+
+// The index asked for and the count found are two numbers in the message:
+// with one board, index 3 must name both, each in its own place.
+TEST_F(Handles, IndexPastTheEndNamesTheIndexAndTheCount) {
+    add_board();
+    vl_device* device = nullptr;
+    EXPECT_EQ(vl_device_open(3, &device), VL_RC_INVALID_DEVICE);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(vlsim_call_count(VLSIM_CALL_CREATE_FILE), 0u);
+    EXPECT_EQ(last_log_message(),
+              "[vl_device_open] Error: Velnor:-3, Cannot retrieve device at index 3, only 1 "
+              "device(s) found on the system: invalid_device");
 }
 
 TEST_F(Handles, NullHandleFromTheSystemGivesInternalErrorNamingThePath) {
@@ -104,8 +123,8 @@ TEST_F(Handles, FailedCloseKeepsTheHandleForAnotherTry) {
     ASSERT_EQ(vl_device_open(0, &device), VL_RC_SUCCESS);
     vlsim_fail_next(VLSIM_CALL_CLOSE_HANDLE, 6);
     EXPECT_EQ(vl_device_close(device), VL_RC_FAILED);
-    EXPECT_NE(last_log_message().find("[vl_device_close] Error: system:6, CloseHandle: "),
-              std::string::npos);
+    EXPECT_EQ(last_log_message(),
+              "[vl_device_close] Error: system:6, CloseHandle: The handle is invalid.");
     EXPECT_EQ(vlsim_open_handle_count(), 1u);
     EXPECT_EQ(vl_device_close(device), VL_RC_SUCCESS);
     EXPECT_EQ(vlsim_open_handle_count(), 0u);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -88,14 +89,16 @@ TEST_F(LogFileFaults, TemporaryDirectoryReplacedByAFile) {
     expect_next_failure_logs_one_line();
 }
 
-// A temporary directory removed after the path was fixed is made again by
-// the file sink, so the line still arrives.
+// A temporary directory removed after the path was fixed is not made again:
+// the line is lost, no folder appears, and once the directory is back the
+// next failure logs.
 TEST_F(LogFileFaults, TemporaryDirectoryRemovedAfterFirstFailure) {
     EXPECT_EQ(vl_device_close(nullptr), VL_RC_NULL_PARAMETER);
     velnor_test::reset_log();
     fs::remove_all(velnor_test::temp_dir());
     EXPECT_EQ(vl_get_library_version(nullptr), VL_RC_NULL_PARAMETER);
-    EXPECT_LE(velnor_test::read_log_lines().size(), 1u);
+    EXPECT_EQ(spdlog::get("Velnor"), nullptr);
+    EXPECT_FALSE(fs::exists(velnor_test::temp_dir()));
     fs::create_directories(velnor_test::temp_dir());
     expect_next_failure_logs_one_line();
 }
@@ -113,6 +116,48 @@ TEST_F(LogFileFaults, TemporaryDirectoryIsAFileFromTheStart) {
     std::ofstream(file) << "not a directory";
     EXPECT_EQ(run_with_temp_dir(file), 0);
     EXPECT_TRUE(fs::is_regular_file(file));
+}
+
+// A temporary directory the process may not write to. Permissions do not
+// bind root, as CI runs, so root runs the program as the unprivileged user
+// nobody (setpriv) or, where that cannot be, in a mount namespace of its own
+// with the directory bound read-only over itself (unshare -m).
+TEST_F(LogFileFaults, TemporaryDirectoryReadOnlyForTheProcess) {
+    const fs::path dir = velnor_test::temp_dir() / "read-only";
+    fs::create_directory(dir);
+    const std::string quoted = "'" + dir.string() + "'";
+    const std::string program = std::string("'") + VELNOR_FAIL_UNDER_TEMP_DIR_PROGRAM + "'";
+    // Turns a shell command into one that runs where dir is read-only.
+    std::function<std::string(const std::string&)> wrap;
+    if (geteuid() != 0) {
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        wrap = [](const std::string& command) { return "sh -c \"" + command + "\""; };
+    } else if (velnor_test::run_command("setpriv --reuid=65534 --regid=65534 --clear-groups "
+                                        "test -x " +
+                                        program + " 2>/dev/null") == 0) {
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        wrap = [](const std::string& command) {
+            return "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c \"" + command + "\"";
+        };
+    } else if (velnor_test::run_command("unshare -m true 2>/dev/null") == 0) {
+        wrap = [quoted](const std::string& command) {
+            return "unshare -m sh -c 'mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro "
+                   "\"$1\" \"$1\" && exec sh -c \"$0\"' \"" +
+                   command + "\" " + quoted;
+        };
+    } else {
+        GTEST_SKIP() << "running as root with neither setpriv nor unshare -m usable: no way to "
+                        "make a directory read-only for the program";
+    }
+    // The directory really is read-only there: a probe cannot write.
+    ASSERT_NE(velnor_test::run_command(wrap("touch " + quoted + "/probe 2>/dev/null")), 0)
+        << wrap("touch");
+    EXPECT_EQ(
+        velnor_test::run_command(wrap("TMPDIR=" + quoted + " " + program + " > /dev/null 2>&1")),
+        0);
+    EXPECT_TRUE(fs::is_empty(dir));
+    fs::permissions(dir, fs::perms::owner_all);
 }
 
 TEST_F(LogFileFaults, TemporaryDirectoryMissingFromTheStart) {

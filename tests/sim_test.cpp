@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -453,6 +454,30 @@ TEST_F(SimTest, ConcurrentCallersSeeConsistentState) {
     EXPECT_EQ(vlsim_open_handle_count(), 0u);
     EXPECT_EQ(vlsim_request_count(), size_t{2 * kThreads * kRounds});
     EXPECT_EQ(vlsim_call_count(VLSIM_CALL_CREATE_FILE), uint64_t{kThreads * kRounds});
+}
+
+} // namespace
+
+namespace {
+
+// The values the platform itself answers with read as Windows writes them;
+// any value without a text of its own gets the one fallback.
+TEST(SimErrorText, GivesWindowsOwnWordsForThePlatformsValues) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {1, "Incorrect function."},
+        {2, "The system cannot find the file specified."},
+        {6, "The handle is invalid."},
+        {87, "The parameter is incorrect."},
+        {122, "The data area passed to a system call is too small."},
+        {1167, "The device is not connected."},
+        {1113, "No mapping for the Unicode character exists in the target multi-byte code page."},
+        {7, "unknown error"},
+        {1168, "unknown error"},
+        {0xFFFFFFFFu, "unknown error"},
+    };
+    for (const auto& [value, text] : cases) {
+        EXPECT_STREQ(vlsim_error_text(value), text) << value;
+    }
 }
 
 } // namespace

@@ -18,7 +18,9 @@ if(VELNOR_BUILD_TOOLS)
               -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/consumer_project
               -DGENERATOR=${CMAKE_GENERATOR} -DC_COMPILER=${CMAKE_C_COMPILER}
               -P ${CMAKE_CURRENT_SOURCE_DIR}/consumer/run_consumer_test.cmake)
-    set_tests_properties(consumer_project PROPERTIES TIMEOUT 300)
+    file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/consumer_tmp)
+    set_tests_properties(consumer_project PROPERTIES TIMEOUT 300
+      ENVIRONMENT "TMPDIR=${CMAKE_CURRENT_BINARY_DIR}/consumer_tmp")
 
     set(_demo_tmp ${CMAKE_CURRENT_BINARY_DIR}/demo_tmp)
     file(MAKE_DIRECTORY ${_demo_tmp})
@@ -28,11 +30,16 @@ if(VELNOR_BUILD_TOOLS)
   endif()
 
   if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
+    # The examples' refused clocks are logged: into a folder of the run's own.
+    set(_examples_tmp ${CMAKE_CURRENT_BINARY_DIR}/examples_tmp)
+    file(MAKE_DIRECTORY ${_examples_tmp})
     add_test(NAME example_list_and_clock COMMAND list_and_clock)
     set_tests_properties(example_list_and_clock PROPERTIES
-      PASS_REGULAR_EXPRESSION "clock 125000000 Hz: set.*clock 123456789 Hz: refused")
+      PASS_REGULAR_EXPRESSION "clock 125000000 Hz: set.*clock 123456789 Hz: refused"
+      ENVIRONMENT "TMPDIR=${_examples_tmp};TMP=${_examples_tmp};TEMP=${_examples_tmp}")
     add_test(NAME example_versions_and_clock COMMAND versions_and_clock)
     set_tests_properties(example_versions_and_clock PROPERTIES
-      PASS_REGULAR_EXPRESSION "clock now 250000000 Hz.*800000000 Hz refused")
+      PASS_REGULAR_EXPRESSION "clock now 250000000 Hz.*800000000 Hz refused"
+      ENVIRONMENT "TMPDIR=${_examples_tmp};TMP=${_examples_tmp};TEMP=${_examples_tmp}")
   endif()
 endif()

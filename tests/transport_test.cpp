@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -125,14 +126,24 @@ TEST_P(Requests, PassANonZeroStatusThroughAndLeaveOutputsUntouched) {
 
 TEST_P(Requests, TurnASystemFailureIntoFailedAndLeaveOutputsUntouched) {
     const RequestCase& c = GetParam();
-    for (std::uint32_t error : {995u, 1167u, 122u}) {
+    // Windows' own words for each value, as the system's message table has them.
+    const std::pair<std::uint32_t, const char*> failures[] = {
+        {995, "The I/O operation has been aborted because of either a thread exit or an "
+              "application request."},
+        {1167, "The device is not connected."},
+        {122, "The data area passed to a system call is too small."},
+        {1784, "The supplied user buffer is not valid for the requested operation."},
+        {31, "A device attached to the system is not functioning."},
+        {4242, "unknown error"},
+    };
+    for (const auto& [error, text] : failures) {
         vlsim_fail_next(VLSIM_CALL_DEVICE_IO_CONTROL, error);
         Outputs outputs;
         EXPECT_EQ(c.call(device, outputs), VL_RC_FAILED);
         EXPECT_TRUE(outputs.untouched());
-        EXPECT_NE(last_log_message().find("Error: system:" + std::to_string(error) +
-                                          ", DeviceIoControl failed: "),
-                  std::string::npos);
+        EXPECT_EQ(last_log_message(), std::string("[vl_device_") + c.name +
+                                          "] Error: system:" + std::to_string(error) +
+                                          ", DeviceIoControl failed: " + text);
     }
 }
 

@@ -107,6 +107,15 @@ VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in, uint3
 /* The calling thread's last error, as set by the calls above. */
 VLSIM_API uint32_t vlsim_GetLastError(void);
 
+/*
+ * The text Windows' FormatMessage gives for a system error value (US English,
+ * final full stop kept, no line break), for every value the platform answers
+ * with and the ones commonly given to its fault switches (0-6, 8, 14, 21, 31,
+ * 32, 50, 87, 121, 122, 234, 995, 998, 1113, 1167, 1450, 1460, 1784);
+ * "unknown error" for any other value. The text is static: never free it.
+ */
+VLSIM_API const char* vlsim_error_text(uint32_t error);
+
 /* ---- Boards ---- */
 
 /* Versions are the library's vl_version: what the board reports is what the library hands on. */

@@ -1,6 +1,7 @@
 #include "log/logger.h"
 
 #include "log/log_context.h"
+#include "platform/os.h"
 
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
@@ -36,7 +37,11 @@ std::shared_ptr<spdlog::logger> velnor_logger() {
     }
     const velnor_log_context_t& context = log_context();
     spdlog::drop(context.name);
-    auto logger = spdlog::basic_logger_mt(context.name, context.log_path, true);
+    // The sink makes any missing folder on its path; holding the directory
+    // leaves it nothing to make, and a directory that has gone since the
+    // path was fixed costs the line, never a folder of the library's own.
+    const velnor::os::directory_hold_t hold(context.directory);
+    auto logger = spdlog::basic_logger_mt(context.name, context.file.native(), true);
     const auto level = static_cast<spdlog::level::level_enum>(context.level);
     logger->flush_on(level);
     logger->set_level(level);

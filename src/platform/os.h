@@ -3,10 +3,16 @@
 // forwards them to Windows, the other to the virtual platform; the choice is
 // made when the library is built. Calls to system functions are wrapped here so that nothing above
 // this header knows which platform it runs on.
+//
+// The temporary directory, where the log goes, is the host's real file
+// system in both backends: its three functions below follow the host
+// (Windows' code pages and handles, or POSIX's byte names), not the backend.
 #pragma once
 
 #include "platform/win_types.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace velnor::os {
@@ -37,5 +43,37 @@ DWORD GetLastError();
 // trailing blanks, tabs and line breaks removed; "unknown error" when the
 // system has none.
 std::string error_text(DWORD error);
+
+// The user's temporary directory, read and checked the way the standard
+// library's temp_directory_path does: on Windows GetTempPathW into 261
+// characters, its text kept as the system reports it (trailing backslash
+// included). Throws std::filesystem::filesystem_error naming
+// "temp_directory_path" when the text is too long or does not name an
+// existing directory (a reparse point must also be openable).
+std::filesystem::path temp_directory();
+
+// The directory's text in the code page the narrow file functions use: UTF-8
+// when the C runtime's locale code page is UTF-8, otherwise the ANSI code
+// page, or the OEM code page when the process switched the file functions to
+// OEM. Empty when a character cannot be represented there (never replaced by
+// a look-alike or a default character). On POSIX hosts the name's bytes.
+std::optional<std::string> file_system_text(const std::filesystem::path& dir);
+
+// Keeps a directory where it is while a file is made in it, so that a file
+// sink that makes missing folders finds nothing to make. On Windows an open
+// handle that shares no delete access: the directory can be neither removed
+// nor renamed while the hold lives. POSIX has no such lock; there the hold
+// checks only. Throws std::filesystem::filesystem_error when dir is not an
+// existing directory.
+class directory_hold_t {
+public:
+    explicit directory_hold_t(const std::filesystem::path& dir);
+    ~directory_hold_t();
+    directory_hold_t(const directory_hold_t&) = delete;
+    directory_hold_t& operator=(const directory_hold_t&) = delete;
+
+private:
+    void* handle_ = nullptr;
+};
 
 } // namespace velnor::os

@@ -4,7 +4,6 @@
 #include <velnor_sim.h>
 
 #include <cstdint>
-#include <system_error>
 
 namespace velnor::os {
 
@@ -59,8 +58,10 @@ DWORD GetLastError() {
     return vlsim_GetLastError();
 }
 
+// The values are Windows', so their text is too: the C library would name
+// some other failure that happens to share the number.
 std::string error_text(DWORD error) {
-    return std::system_category().message(static_cast<int>(error));
+    return vlsim_error_text(error);
 }
 
 } // namespace velnor::os

@@ -1,0 +1,111 @@
+// The temporary directory on Windows: the system's wide text, its narrow
+// form in the file functions' code page, and a hold on the directory.
+#include "platform/os.h"
+
+#include <locale.h>
+
+#include <system_error>
+
+namespace velnor::os {
+namespace {
+
+constexpr DWORD temp_path_capacity =
+    MAX_PATH + 1; // 261 characters, as the standard library reads it
+
+[[noreturn]] void fail(const char* what, const std::filesystem::path& dir, DWORD error) {
+    throw std::filesystem::filesystem_error(
+        what, dir, std::error_code(static_cast<int>(error), std::system_category()));
+}
+
+// The code page the C runtime's narrow file functions use.
+UINT file_code_page() {
+    if (___lc_codepage_func() == CP_UTF8) {
+        return CP_UTF8;
+    }
+    return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+}
+
+HANDLE open_directory(const std::filesystem::path& dir, DWORD share) {
+    return ::CreateFileW(dir.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+} // namespace
+
+std::filesystem::path temp_directory() {
+    wchar_t buffer[temp_path_capacity] = {};
+    const DWORD length = ::GetTempPathW(temp_path_capacity, buffer);
+    if (length == 0) {
+        fail("temp_directory_path", {}, ::GetLastError());
+    }
+    if (length >= temp_path_capacity) {
+        fail("temp_directory_path", {}, ERROR_FILENAME_EXCED_RANGE);
+    }
+    std::filesystem::path dir(std::wstring(buffer, length));
+    const DWORD attributes = ::GetFileAttributesW(buffer);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        fail("temp_directory_path", dir, ::GetLastError());
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        fail("temp_directory_path", dir, ERROR_DIRECTORY);
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        const HANDLE handle =
+            open_directory(dir, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (handle == INVALID_HANDLE_VALUE) {
+            fail("temp_directory_path", dir, ::GetLastError());
+        }
+        ::CloseHandle(handle);
+    }
+    return dir;
+}
+
+std::optional<std::string> file_system_text(const std::filesystem::path& dir) {
+    const std::wstring& wide = dir.native();
+    if (wide.empty()) {
+        return std::string();
+    }
+    const UINT code_page = file_code_page();
+    const bool utf8 = code_page == CP_UTF8;
+    // UTF-8 refuses unpaired surrogates; other code pages must not fall back
+    // on a look-alike ("best fit") or the default character.
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL substituted = FALSE;
+    BOOL* const used_default = utf8 ? nullptr : &substituted;
+    const int wide_length = static_cast<int>(wide.size());
+    const int size = ::WideCharToMultiByte(code_page, flags, wide.data(), wide_length, nullptr, 0,
+                                           nullptr, used_default);
+    if (size <= 0 || substituted) {
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (::WideCharToMultiByte(code_page, flags, wide.data(), wide_length, text.data(), size,
+                              nullptr, used_default) != size ||
+        substituted) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+directory_hold_t::directory_hold_t(const std::filesystem::path& dir) {
+    // No FILE_SHARE_DELETE: while this handle is open the directory cannot be
+    // removed or renamed, so nobody can make a new one under its name.
+    const HANDLE handle = open_directory(dir, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (handle == INVALID_HANDLE_VALUE) {
+        fail("log directory", dir, ::GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = ::GetFileInformationByHandle(handle, &info) != 0;
+    const DWORD error = read ? ERROR_DIRECTORY : ::GetLastError();
+    if (!read || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::CloseHandle(handle);
+        fail("log directory", dir, error);
+    }
+    handle_ = handle;
+}
+
+directory_hold_t::~directory_hold_t() {
+    ::CloseHandle(handle_);
+}
+
+} // namespace velnor::os
