@@ -73,7 +73,7 @@ public:
     directory_hold_t& operator=(const directory_hold_t&) = delete;
 
 private:
-    void* handle_ = nullptr;
+    [[maybe_unused]] void* handle_ = nullptr; // used by the Windows hold only
 };
 
 } // namespace velnor::os
