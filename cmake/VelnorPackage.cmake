@@ -24,11 +24,25 @@ add_custom_command(
   DEPENDS ${PROJECT_SOURCE_DIR}/src/Velnor.def
   COMMENT "Making the MSVC-style import library Velnor.lib"
   VERBATIM)
-add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB})
+# The same for velnor_sim.dll, so tests can steer the simulation's boards
+# through velnor_sim.h; its exports are read from the built DLL.
+find_program(VELNOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
+set(VELNOR_MSVC_SIM_IMPLIB ${PROJECT_BINARY_DIR}/msvc/velnor_sim.lib)
+add_custom_command(
+  OUTPUT ${VELNOR_MSVC_SIM_IMPLIB}
+  COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:velnor_sim> -DOBJDUMP=${VELNOR_OBJDUMP}
+          -DOUTPUT=${PROJECT_BINARY_DIR}/msvc/velnor_sim.def
+          -P ${PROJECT_SOURCE_DIR}/cmake/WriteDefFromDll.cmake
+  COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${PROJECT_BINARY_DIR}/msvc/velnor_sim.def
+          -D velnor_sim.dll -l ${VELNOR_MSVC_SIM_IMPLIB}
+  DEPENDS velnor_sim ${PROJECT_SOURCE_DIR}/cmake/WriteDefFromDll.cmake
+  COMMENT "Making the MSVC-style import library velnor_sim.lib"
+  VERBATIM)
+add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB})
 
 # Installed after the library's own rules, so this Velnor.lib replaces the
 # GNU-style one in lib/.
-install(FILES ${VELNOR_MSVC_IMPLIB} DESTINATION lib)
+install(FILES ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB} DESTINATION lib)
 
 install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_sim.h DESTINATION include)
 install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim>

@@ -1,6 +1,7 @@
 # Links a program the way Visual Studio does: compiled for the MSVC ABI by
 # clang, linked by lld-link with no C runtime against the archive's
-# lib/Velnor.lib (and MinGW's kernel32 import library), then run under Wine
+# lib/Velnor.lib and lib/velnor_sim.lib (and MinGW's kernel32 import
+# library), then run under Wine
 # beside the archive's simulation DLLs. First checks that Velnor.lib is an
 # MSVC-style short-import library for Velnor.dll with exactly the export list.
 #
@@ -42,11 +43,14 @@ list(LENGTH symbols count)
 message(STATUS "lib/Velnor.lib: ${count} short imports from Velnor.dll")
 
 fresh_folder(${WORK_DIR} ${SDK}/simulation/Velnor.dll ${SDK}/simulation/velnor_sim.dll)
+# velnor_sim.h includes <wchar.h>, which only a C runtime provides; wchar_t
+# itself comes from <stddef.h>.
+file(WRITE ${WORK_DIR}/no_crt/wchar.h "/* no C runtime here */\n")
 run(${CLANG} --target=x86_64-pc-windows-msvc -ffreestanding -fno-builtin -O1 -std=c11 -Wall
-    -Werror -I${SDK}/include -c ${SOURCE} -o ${WORK_DIR}/msvc_consumer.obj)
+    -Werror -I${SDK}/include -I${WORK_DIR}/no_crt -c ${SOURCE} -o ${WORK_DIR}/msvc_consumer.obj)
 run(${LLD_LINK} /nologo /nodefaultlib /entry:consumer_main /subsystem:console
     /out:${WORK_DIR}/msvc_consumer.exe ${WORK_DIR}/msvc_consumer.obj ${SDK}/lib/Velnor.lib
-    ${KERNEL32})
+    ${SDK}/lib/velnor_sim.lib ${KERNEL32})
 run(${WINE} ${WORK_DIR}/msvc_consumer.exe)
 if(NOT run_output MATCHES "msvc consumer: [0-9]+ checks passed")
   message(FATAL_ERROR "unexpected output of the MSVC-style consumer:\n${run_output}")

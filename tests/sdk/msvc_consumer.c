@@ -5,11 +5,13 @@
  * freestanding: it writes with WriteFile and ends with ExitProcess.
  *
  * Run beside the simulation DLLs, it calls exports of every kind and checks
- * their answers on the one virtual board a process starts with; it prints
+ * their answers on the one virtual board a process starts with, then adds a
+ * board through lib/velnor_sim.lib and counts again; it prints
  * "msvc consumer: N checks passed" and exits 0, or names the first mismatch
  * and exits 1.
  */
 #include <velnor.h>
+#include <velnor_sim.h>
 
 typedef void* win_handle;
 __declspec(dllimport) win_handle __stdcall GetStdHandle(unsigned long which);
@@ -135,6 +137,10 @@ void consumer_main(void) {
               VL_RC_INVALID_FREQUENCY);
 
     expect_rc("vl_device_close", vl_device_close(board), VL_RC_SUCCESS);
+
+    expect_true("id from vlsim_add_board", vlsim_add_board(0) == 1);
+    expect_rc("vl_get_device_count", vl_get_device_count(&count), VL_RC_SUCCESS);
+    expect_true("board count after vlsim_add_board", count == 2);
 
     put("msvc consumer: ");
     put_int(checks);
