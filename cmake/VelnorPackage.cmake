@@ -36,6 +36,7 @@ add_custom_command(
   COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${PROJECT_BINARY_DIR}/msvc/velnor_sim.def
           -D velnor_sim.dll -l ${VELNOR_MSVC_SIM_IMPLIB}
   DEPENDS velnor_sim ${PROJECT_SOURCE_DIR}/cmake/WriteDefFromDll.cmake
+          ${PROJECT_SOURCE_DIR}/cmake/PeExports.cmake
   COMMENT "Making the MSVC-style import library velnor_sim.lib"
   VERBATIM)
 add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB})

@@ -94,6 +94,8 @@ TEST_F(DriverInf, IsAWindowsNtInfOfTheSystemClass) {
     EXPECT_EQ(inf.value(L"Version", L"Signature"), "$Windows NT$");
     EXPECT_EQ(inf.value(L"Version", L"Class"), "System");
     EXPECT_EQ(lower(inf.value(L"Version", L"ClassGuid")), "{4d36e97d-e325-11ce-bfc1-08002be10318}");
+    EXPECT_EQ(inf.value(L"Version", L"DriverVer", 2), "1.0.2.0") << "the package's version";
+    EXPECT_EQ(inf.value(L"Version", L"CatalogFile"), "velnor_board.cat");
 
     GUID class_guid{};
     wchar_t class_name[64] = L"";

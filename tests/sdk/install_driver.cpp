@@ -36,6 +36,12 @@ private:
     HDEVINFO set_;
 };
 
+std::wstring instance_id(unsigned index) {
+    wchar_t id[32];
+    std::swprintf(id, 32, L"ROOT\\VELNOR\\%04u", index);
+    return id;
+}
+
 int fail(const char* step, const wchar_t* what) {
     DWORD error = GetLastError();
     std::fprintf(stderr, "install_driver: %s failed for %ls: error %lu (0x%08lx)\n", step, what,
@@ -44,8 +50,8 @@ int fail(const char* step, const wchar_t* what) {
 }
 
 int register_device(unsigned index) {
-    wchar_t instance[32];
-    std::swprintf(instance, 32, L"ROOT\\VELNOR\\%04u", index);
+    const std::wstring id = instance_id(index);
+    const wchar_t* instance = id.c_str();
     device_info_list_t set;
     if (set.get() == INVALID_HANDLE_VALUE) {
         return fail("SetupDiCreateDeviceInfoList", instance);
@@ -66,6 +72,25 @@ int register_device(unsigned index) {
     }
     std::printf("install_driver: registered %ls\n", instance);
     return 0;
+}
+
+// The service the device is bound to, or "" if none: Wine reports success
+// for an .inf that matches no device, so the result is checked here.
+std::wstring bound_service(unsigned index) {
+    device_info_list_t set;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (set.get() == INVALID_HANDLE_VALUE ||
+        !SetupDiOpenDeviceInfoW(set.get(), instance_id(index).c_str(), nullptr, 0, &device)) {
+        return L"";
+    }
+    wchar_t service[64] = L"";
+    if (!SetupDiGetDeviceRegistryPropertyW(set.get(), &device, SPDRP_SERVICE, nullptr,
+                                           reinterpret_cast<BYTE*>(service), sizeof service - 2,
+                                           nullptr)) {
+        return L"";
+    }
+    return service;
 }
 
 } // namespace
@@ -94,6 +119,15 @@ int wmain(int argc, wchar_t** argv) {
     if (!UpdateDriverForPlugAndPlayDevicesW(nullptr, L"Root\\VELNOR", full_inf, INSTALLFLAG_FORCE,
                                             &reboot)) {
         return fail("UpdateDriverForPlugAndPlayDevicesW", full_inf);
+    }
+    for (unsigned i = 0; i < boards; ++i) {
+        if (bound_service(i) != L"velnor_board") {
+            std::fprintf(stderr,
+                         "install_driver: ROOT\\VELNOR\\%04u is not bound to the velnor_board "
+                         "service: %ls installs no driver for Root\\VELNOR\n",
+                         i, full_inf);
+            return 1;
+        }
     }
     std::printf("install_driver: %ls installed for Root\\VELNOR%s\n", full_inf,
                 reboot ? " (a restart is needed)" : "");
