@@ -69,8 +69,9 @@
  *
  * The line gives the time, the function, the error code (category name, a
  * colon and the value: "Velnor" for the library's codes, "system" for an
- * operating-system error value) and the text, which for a failed system
- * call names the call and quotes the system's message. The file is created
+ * operating-system error value, "generic" when the configuration manager
+ * could not list the boards) and the text, which for a failed system call
+ * names the call and quotes the system's message. The file is created
  * and emptied at the first failure of each process and flushed after every
  * line; every process on the machine writes the same file. Nothing is logged
  * on success, and nothing is written to standard output. The library reads
