@@ -45,7 +45,11 @@ add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_
 # GNU-style one in lib/.
 install(FILES ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB} DESTINATION lib)
 
-install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_sim.h DESTINATION include)
+# As in the Linux install: the virtual platform's header and the board's
+# protocol it refers to.
+install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_sim.h
+              ${PROJECT_SOURCE_DIR}/board/velnor_board_protocol.h
+        DESTINATION include)
 install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim>
               ${PROJECT_SOURCE_DIR}/packaging/windows/simulation-README.txt
         DESTINATION simulation)
