@@ -5,13 +5,15 @@
 #   scripts/run-e2e-wine.sh [BUILD_DIR]      (default: build/mingw)
 #
 # Builds what is missing (the mingw configuration with the driver), installs
-# the driver with two boards, then in one Wine session runs the end-to-end
+# the driver with two boards from its .inf through SetupAPI (as the device
+# installer does), then in one Wine session runs the end-to-end
 # tests on the harness's cfgmgr32.dll, the check on Wine's own cfgmgr32.dll,
 # and the request-time benchmark. Exit status: 0 when every run passed.
 #
 # Environment: VELNOR_E2E_BENCH_REQUESTS (default 2000; 0 skips the benchmark),
 # VELNOR_E2E_RUN_TIMEOUT (seconds per Wine run, default 120), VELNOR_E2E_KEEP=1
-# keeps the prefix for inspection, WINE and WINESERVER.
+# keeps the prefix for inspection, VELNOR_E2E_INSTALL=reg imports the
+# registry file instead of installing from the .inf, WINE and WINESERVER.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,7 +28,9 @@ unset WINEDLLOVERRIDES
 say() { printf 'run-e2e-wine: %s\n' "$*"; }
 
 files_env=$build/tests/e2e/e2e_files.env
-targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_board_driver)
+package_env=$build/tests/sdk/driver_package.env
+install_from=${VELNOR_E2E_INSTALL:-inf}
+targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_board_driver velnor_install_driver)
 if [[ ! -f $build/CMakeCache.txt ]]; then
   say "configuring $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
@@ -38,7 +42,17 @@ if [[ ! -f $files_env ]]; then
 fi
 # shellcheck source=/dev/null
 source "$files_env"
-for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$DRIVER_SYS" "$DRIVER_REG"; do
+driver_files=("$DRIVER_REG")
+if [[ $install_from == inf ]]; then
+  if [[ ! -f $package_env ]]; then
+    say "no driver installer in $build; set VELNOR_E2E_INSTALL=reg to import the .reg file" >&2
+    exit 2
+  fi
+  # shellcheck source=/dev/null
+  source "$package_env"
+  driver_files=("$INSTALL_DRIVER_EXE" "$DRIVER_INF")
+fi
+for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$DRIVER_SYS" "${driver_files[@]}"; do
   if [[ ! -f $f ]]; then
     say "building ${targets[*]}"
     cmake --build "$build" -j2 --target "${targets[@]}"
@@ -66,14 +80,25 @@ say "making a Wine prefix in $WINEPREFIX"
 WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
 
-say "installing velnor_board.sys with two boards"
 drive_c=$WINEPREFIX/drive_c
-cp "$DRIVER_SYS" "$drive_c/windows/system32/drivers/velnor_board.sys"
-mkdir -p "$drive_c/velnor-e2e/harness" "$drive_c/velnor-e2e/system"
-cp "$DRIVER_REG" "$drive_c/velnor-e2e/velnor_board.reg"
-"$wine" regedit /S 'C:\velnor-e2e\velnor_board.reg' >/dev/null 2>&1
-# services.exe reads its service list only when a session starts.
-"$wineserver" -k
+mkdir -p "$drive_c/velnor-e2e/harness" "$drive_c/velnor-e2e/system" "$drive_c/velnor-e2e/driver"
+if [[ $install_from == inf ]]; then
+  say "installing velnor_board.sys with two boards from velnor_board.inf"
+  cp "$DRIVER_SYS" "$DRIVER_INF" "$INSTALL_DRIVER_EXE" "$drive_c/velnor-e2e/driver/"
+  if ! "$wine" 'C:\velnor-e2e\driver\install_driver.exe' 'C:\velnor-e2e\driver\velnor_board.inf' 2 \
+    2>&1 | tr -d '\r'; then
+    say "the driver could not be installed from its .inf"
+    exit 1
+  fi
+else
+  say "installing velnor_board.sys with two boards from velnor_board.reg"
+  cp "$DRIVER_SYS" "$drive_c/windows/system32/drivers/velnor_board.sys"
+  cp "$DRIVER_REG" "$drive_c/velnor-e2e/velnor_board.reg"
+  "$wine" regedit /S 'C:\velnor-e2e\velnor_board.reg' >/dev/null 2>&1
+fi
+# services.exe reads its service list only when a session starts. The
+# installer's session may have ended already, which -k reports as a failure.
+"$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 
 # Two application folders: only the first holds the harness's cfgmgr32.dll.

@@ -17,6 +17,7 @@ if(VELNOR_BUILD_TOOLS)
               -DSOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR}/consumer
               -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/consumer_project
               -DGENERATOR=${CMAKE_GENERATOR} -DC_COMPILER=${CMAKE_C_COMPILER}
+              -DREFERENCE=$<$<TARGET_EXISTS:velnor_api_reference>:share/doc/Velnor/html/index.html>
               -P ${CMAKE_CURRENT_SOURCE_DIR}/consumer/run_consumer_test.cmake)
     file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/consumer_tmp)
     set_tests_properties(consumer_project PROPERTIES TIMEOUT 300

@@ -1,0 +1,15 @@
+# Run by CPack once the archive's files are staged: writes SHA256SUMS over
+# every file, in the format `sha256sum -c` reads (hash, two spaces, path).
+if(NOT CPACK_TEMPORARY_INSTALL_DIRECTORY)
+  message(FATAL_ERROR "WriteSha256Sums.cmake runs inside CPack only")
+endif()
+set(_root ${CPACK_TEMPORARY_INSTALL_DIRECTORY})
+file(REMOVE ${_root}/SHA256SUMS)
+file(GLOB_RECURSE _files LIST_DIRECTORIES false RELATIVE ${_root} ${_root}/*)
+list(SORT _files)
+set(_sums "")
+foreach(_file IN LISTS _files)
+  file(SHA256 ${_root}/${_file} _hash)
+  string(APPEND _sums "${_hash}  ${_file}\n")
+endforeach()
+file(WRITE ${_root}/SHA256SUMS "${_sums}")
