@@ -82,22 +82,30 @@ TEST_F(Velnorctl, ListWithoutBoardsSaysSoAndSucceeds) {
     EXPECT_TRUE(json::parse(result.out)["boards"].array.empty());
 }
 
-TEST_F(Velnorctl, ListReportsAFailedListingOfInterfacePaths) {
+TEST_F(Velnorctl, ListWarnsOfAFailedListingOfInterfacePathsAndListsTheBoardsWithoutThem) {
     const struct {
         const char* fault;
         const char* message;
     } cases[] = {
-        {"call=list_size,value=0x13", "velnorctl: cannot list the boards' interface paths: "
-                                      "CM_Get_Device_Interface_List_SizeA answered 0x13\n"},
-        {"call=list_fetch,value=0x1f", "velnorctl: cannot list the boards' interface paths: "
-                                       "CM_Get_Device_Interface_ListW answered 0x1f\n"},
+        {"call=list_size,value=0x13", "velnorctl: warning: cannot list the boards' interface "
+                                      "paths: CM_Get_Device_Interface_List_SizeA answered 0x13; "
+                                      "listing the boards without them\n"},
+        {"call=list_fetch,value=0x1f", "velnorctl: warning: cannot list the boards' interface "
+                                       "paths: CM_Get_Device_Interface_ListW answered 0x1f; "
+                                       "listing the boards without them\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         const outcome_t result = run(std::string("--boards 2 --sim-fault ") + c.fault + " list");
-        EXPECT_EQ(result.exit, library_failure);
-        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.exit, 0);
+        EXPECT_EQ(result.out, "INDEX  SERIAL        FIRMWARE  DRIVER\n"
+                              "0      VLN-SIM-0000  1.3.0     2.4.1\n"
+                              "1      VLN-SIM-0001  1.3.0     2.4.1\n");
         EXPECT_EQ(result.err, c.message);
+        const outcome_t as_json =
+            run(std::string("--boards 1 --sim-fault ") + c.fault + " list --json");
+        EXPECT_EQ(as_json.exit, 0);
+        EXPECT_EQ(json::parse(as_json.out)["boards"][0]["path"].kind, json::Value::Kind::null);
     }
 }
 

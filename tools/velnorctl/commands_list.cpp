@@ -7,34 +7,52 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace velnorctl {
 
 namespace {
 
 void list_boards(bool json) {
-    // Listed by the tool itself; a board that comes or goes in between leaves the path blank.
-    std::vector<std::string> paths = board_interface_paths();
+    // The paths are listed by the tool itself. When the system cannot list them
+    // (Wine's configuration manager, or the simulation build of the library
+    // beside a real system) the boards the library finds are still listed,
+    // without the path column, and the failed listing is reported on stderr.
+    std::optional<std::vector<std::string>> paths;
+    try {
+        paths = board_interface_paths();
+    } catch (const tool_error_t& error) {
+        std::cerr << "velnorctl: warning: " << error.what()
+                  << "; listing the boards without them\n";
+    }
     size_t count = 0;
     VLCTL_CALL(vl_get_device_count, &count);
-    if (paths.size() != count) {
-        paths.assign(count, "");
+    // A board that comes or goes in between leaves the paths blank.
+    if (paths && paths->size() != count) {
+        paths->assign(count, "");
     }
-    std::vector<std::vector<std::string>> rows = {
-        {"INDEX", "SERIAL", "FIRMWARE", "DRIVER", "INTERFACE PATH"}};
+    std::vector<std::vector<std::string>> rows = {{"INDEX", "SERIAL", "FIRMWARE", "DRIVER"}};
+    if (paths) {
+        rows.front().push_back("INTERFACE PATH");
+    }
     json_t entries = json_t::array();
     for (size_t index = 0; index < count; ++index) {
         const board_handle_t board = open_board(index);
         const std::string serial = read_serial(board.get());
         const vl_version firmware = read_firmware_version(board.get());
         const vl_version driver = read_driver_version(board.get());
-        rows.push_back({std::to_string(index), serial, version_text(firmware), version_text(driver),
-                        paths[index]});
-        entries.push_back({{"index", index},
-                           {"serial", serial},
-                           {"firmware", version_json(firmware)},
-                           {"driver", version_json(driver)},
-                           {"path", paths[index]}});
+        rows.push_back(
+            {std::to_string(index), serial, version_text(firmware), version_text(driver)});
+        json_t entry = {{"index", index},
+                        {"serial", serial},
+                        {"firmware", version_json(firmware)},
+                        {"driver", version_json(driver)},
+                        {"path", nullptr}};
+        if (paths) {
+            rows.back().push_back((*paths)[index]);
+            entry["path"] = (*paths)[index];
+        }
+        entries.push_back(std::move(entry));
     }
     if (json) {
         print_json(std::cout, {{"boards", entries}});
