@@ -58,6 +58,7 @@ from ._values import (
     TriggerStatus,
     UpdateState,
     Version,
+    as_size,
     rc_name,
 )
 
@@ -121,10 +122,7 @@ def device_count() -> int:
 
 
 def _open_index(index: int) -> Board:
-    if not isinstance(index, int):
-        raise TypeError(f"index must be an int, not {type(index).__name__}")
-    if index < 0:
-        raise ValueError(f"board index {index} is negative")
+    index = as_size(index, "board index")
     library = _loader.get().library
     handle = ctypes.c_void_p()
     rc = library.vl_device_open(index, handle)

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import ctypes
 import enum
 from typing import NamedTuple, Tuple, Union
 
@@ -108,19 +109,32 @@ class Clock(NamedTuple):
 VersionLike = Union[Version, str, Tuple[int, int, int]]
 
 U32_MAX = 0xFFFFFFFF
+SIZE_BITS = ctypes.sizeof(ctypes.c_size_t) * 8
 I32_MIN = -(1 << 31)
 I64_MIN = -(1 << 63)
 I64_MAX = (1 << 63) - 1
 
 
-def as_u32(value: int, what: str) -> int:
-    """value as the unsigned 32-bit number the library takes; refuses what does not fit
-    rather than letting ctypes cut it to another (valid-looking) value."""
+def as_unsigned(value: int, bits: int, what: str) -> int:
+    """value as the unsigned number of `bits` bits the library takes; refuses what does
+    not fit rather than letting ctypes cut it to another (valid-looking) value: ctypes
+    keeps only the low bits of an int, so 2**64 + 1 would reach a size_t as 1."""
     if not isinstance(value, int):
         raise TypeError(f"{what} must be an int, not {type(value).__name__}")
-    if not 0 <= value <= U32_MAX:
-        raise ValueError(f"{what} {value} does not fit in 32 bits (0 to {U32_MAX})")
+    top = (1 << bits) - 1
+    if not 0 <= value <= top:
+        raise ValueError(f"{what} {value} does not fit in {bits} bits (0 to {top})")
     return int(value)
+
+
+def as_u32(value: int, what: str) -> int:
+    """value as an unsigned 32-bit field (see as_unsigned)."""
+    return as_unsigned(value, 32, what)
+
+
+def as_size(value: int, what: str) -> int:
+    """value as the library's size_t (see as_unsigned)."""
+    return as_unsigned(value, SIZE_BITS, what)
 
 
 def parse_version(version: VersionLike, what: str) -> Version:

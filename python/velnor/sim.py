@@ -19,7 +19,7 @@ from typing import Optional
 
 from . import _loader
 from ._native import vl_version
-from ._values import VersionLike, as_u32, parse_version
+from ._values import VersionLike, as_u32, as_unsigned, parse_version
 
 __all__ = [
     "Call", "Request", "WinError", "add_board", "board_count", "call_count",
@@ -146,10 +146,16 @@ def add_board(serial: Optional[str] = None, firmware: Optional[VersionLike] = No
     return int(_sim.vlsim_add_board(config))
 
 
+def _board_id(board_id: int) -> int:
+    # The platform takes a C int; ids are 0, 1, ... and one that does not fit is
+    # refused here rather than cut by ctypes to the id of another board.
+    return as_unsigned(board_id, 31, "virtual board id")
+
+
 def remove_board(board_id: int) -> None:
     """Removes a board: it leaves the list, and its open handles fail their requests
     (the library then raises FailedError). ValueError for an unknown id."""
-    if _sim.vlsim_remove_board(board_id) != 0:
+    if _sim.vlsim_remove_board(_board_id(board_id)) != 0:
         raise ValueError(f"no virtual board with id {board_id}")
 
 
@@ -159,14 +165,14 @@ def board_count() -> int:
 
 def fire_trigger(board_id: int) -> None:
     """An armed trigger on the board fires (its status becomes TRIGGERED)."""
-    if _sim.vlsim_fire_trigger(board_id) != 0:
+    if _sim.vlsim_fire_trigger(_board_id(board_id)) != 0:
         raise ValueError(f"no virtual board with id {board_id}")
 
 
 def read_register(board_id: int, address: int) -> int:
     """An AD9516 register of the board, read directly (not through the library)."""
     value = ctypes.c_uint8()
-    if _sim.vlsim_read_register(board_id, as_u32(address, "address"), value) != 0:
+    if _sim.vlsim_read_register(_board_id(board_id), as_u32(address, "address"), value) != 0:
         raise ValueError(f"no virtual board with id {board_id}, or no register {address:#x}")
     return value.value
 
@@ -180,7 +186,7 @@ def fail_next(call: Call, error: int) -> None:
 
 def fail_call_at(n: int, error: int) -> None:
     """The n-th platform call from now (1 = the next), whatever its kind, fails."""
-    _sim.vlsim_fail_call_at(n, as_u32(error, "error"))
+    _sim.vlsim_fail_call_at(as_unsigned(n, 64, "call number"), as_u32(error, "error"))
 
 
 def next_open_returns_null() -> None:
@@ -196,6 +202,8 @@ def _request(request: int) -> int:
 
 
 def _status(status: int) -> int:
+    if not isinstance(status, int):
+        raise TypeError(f"status word must be an int, not {type(status).__name__}")
     if not -(1 << 31) <= status < (1 << 31):
         raise ValueError(f"status word {status} does not fit in 32 bits")
     return status
