@@ -23,11 +23,53 @@ def test_pack_firmware_writes_the_container_with_the_crc_of_the_payload():
 
 def test_pack_firmware_takes_a_32_byte_version_text_and_refuses_a_longer_one():
     text = "1.2.3" + "x" * 27
-    assert velnor.pack_firmware(b"", text)[20:52] == text.encode()
+    assert velnor.pack_firmware(b"x", text)[20:52] == text.encode()
     with pytest.raises(ValueError, match="longer than 32 bytes"):
-        velnor.pack_firmware(b"", text + "y")
+        velnor.pack_firmware(b"x", text + "y")
     with pytest.raises(ValueError, match="major.minor.patch"):
-        velnor.pack_firmware(b"", "one.two")
+        velnor.pack_firmware(b"x", "one.two")
+
+
+# version, the text kept, or the refusal
+VERSIONS = [
+    (velnor.Version(1, 4, 0, "1.4.0-rc1"), "1.4.0-rc1"),
+    (velnor.Version(1, 4, 0, "01.4.0"), "01.4.0"),
+    (velnor.Version(1, 4, 0, "1.4.0.7"), "1.4.0.7"),
+    (velnor.Version(1, 4, 0, "nightly"), "nightly"),
+    (velnor.Version(1, 4, 0, "v2.0.0"), "v2.0.0"),
+    (velnor.Version(1, 4, 0, "2.0"), "2.0"),
+    (velnor.Version(1, 4, 0, ""), ""),
+    (velnor.Version(1, 4, 0, "2.0.0"),
+     "firmware version text '2.0.0' starts with 2.0.0, not the version 1.4.0"),
+    (velnor.Version(1, 4, 0, "1.4.1-beta"),
+     "firmware version text '1.4.1-beta' starts with 1.4.1, not the version 1.4.0"),
+    (velnor.Version(4, 0, 0, "4.0.4294967296"),
+     "firmware version text '4.0.4294967296' starts with 4.0.4294967296, not the version 4.0.0"),
+]
+
+
+@pytest.mark.parametrize("version, outcome", VERSIONS)
+def test_a_version_text_that_starts_with_another_version_is_refused(version, outcome):
+    if outcome.startswith("firmware version text"):
+        with pytest.raises(ValueError) as caught:
+            velnor.pack_firmware(b"x", version)
+        assert str(caught.value) == outcome
+        # An image packed elsewhere with that header is refused as well.
+        image = header(version.major, version.minor, version.patch, version.text.encode(), 1,
+                       0xE8B7BE43) + b"a"
+        with pytest.raises(velnor.FirmwareImageError) as caught:
+            velnor.check_firmware(image)
+        assert caught.value.reason == outcome[len("firmware "):]
+    else:
+        image = velnor.pack_firmware(b"a", version)
+        assert image[20:52] == outcome.encode().ljust(32, b"\0")
+        assert velnor.check_firmware(image) == (1, 4, 0, outcome)
+
+
+def test_an_empty_payload_is_refused():
+    with pytest.raises(ValueError) as caught:
+        velnor.pack_firmware(b"", "1.0.0")
+    assert str(caught.value) == "the payload is empty; a firmware payload holds at least 1 byte"
 
 
 GOOD = velnor.pack_firmware(bytes(range(256)) * 10, "3.4.5")
@@ -47,6 +89,8 @@ def corrupt(offset, value):
     (corrupt(52, struct.pack("<I", 16 * 1024 * 1024)), "payload length 16777216 is above 16777152"),
     (GOOD + b"\0", "image is 2625 bytes, the header says 2624"),
     (corrupt(100, b"\xff"), None),
+    (header(1, 0, 0, b"1.0.0", 0, 0), "the payload is empty"),
+    (header(1, 0, 0, b"1.0.0", 0, 0) + b"\0", "the payload is empty"),
 ])
 def test_check_firmware_says_what_the_board_would_refuse(image, reason):
     with pytest.raises(velnor.FirmwareImageError) as caught:
@@ -71,10 +115,13 @@ def test_update_firmware_sends_every_block_reports_progress_and_returns_the_new_
     assert board.update_status() == (velnor.UpdateState.DONE, 2564)
 
 
-def test_corrupted_image_is_refused_before_anything_is_sent(board, velnor_sim):
+@pytest.mark.parametrize("image", [
+    corrupt(100, b"\xff"), header(1, 0, 0, b"1.0.0", 0, 0),
+    header(1, 4, 0, b"2.0.0", 1, 0xE8B7BE43) + b"a"], ids=["crc", "empty", "text"])
+def test_refused_image_is_refused_before_anything_is_sent(board, velnor_sim, image):
     before = velnor_sim.request_count()
     with pytest.raises(velnor.FirmwareImageError):
-        board.update_firmware(corrupt(100, b"\xff"))
+        board.update_firmware(image)
     assert velnor_sim.request_count() == before
     assert board.firmware_version == (1, 3, 0, "1.3.0")
 

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import os
+import re
 import struct
 import time
 import zlib
@@ -28,16 +29,41 @@ assert _HEADER.size == IMAGE_HEADER_SIZE
 
 ImageSource = Union[bytes, bytearray, memoryview, str, "os.PathLike[str]"]
 
+# The dotted version a version text starts with, if it starts with one.
+_LEADING_VERSION = re.compile(r"([0-9]+)\.([0-9]+)\.([0-9]+)")
+
+
+def text_contradiction(version: Version) -> Optional[str]:
+    """Why the version text contradicts the version's numbers, or None. A text that
+    starts with MAJOR.MINOR.PATCH must start with the numbers' own (the board would
+    otherwise report the text of one version and the numbers of another); any other
+    text ("nightly", "v2") says nothing about them."""
+    match = _LEADING_VERSION.match(version.text)
+    if match is None:
+        return None
+    leading = tuple(int(number) for number in match.groups())
+    if leading == (version.major, version.minor, version.patch):
+        return None
+    return (f"version text {version.text!r} starts with {match.group(0)}, not the "
+            f"version {version.major}.{version.minor}.{version.patch}")
+
 
 def pack_firmware(payload: bytes, version: VersionLike) -> bytes:
     """A firmware image: the 64-byte header (the version, the payload's length and
-    CRC-32) and the payload. version is text "major.minor.patch[anything]" (kept as
-    the version text, at most 32 bytes), a Version or a (major, minor, patch) tuple."""
+    CRC-32) and the payload of 1 to IMAGE_PAYLOAD_MAX bytes. version is text
+    "major.minor.patch[anything]" (kept as the version text, at most 32 bytes), a
+    Version or a (major, minor, patch) tuple; a Version whose text starts with
+    another dotted version than its numbers is refused."""
     data = bytes(payload)
+    if not data:
+        raise ValueError("the payload is empty; a firmware payload holds at least 1 byte")
     if len(data) > IMAGE_PAYLOAD_MAX:
         raise ValueError(f"payload of {len(data)} bytes is above the board's "
                          f"{IMAGE_PAYLOAD_MAX}")
     parsed = parse_version(version, "firmware version")
+    contradiction = text_contradiction(parsed)
+    if contradiction:
+        raise ValueError(f"firmware {contradiction}")
     header = _HEADER.pack(IMAGE_MAGIC, IMAGE_HEADER_VERSION, parsed.major, parsed.minor,
                           parsed.patch, parsed.text.encode("utf-8"), len(data),
                           zlib.crc32(data), 0)
@@ -45,9 +71,10 @@ def pack_firmware(payload: bytes, version: VersionLike) -> bytes:
 
 
 def check_firmware(image: ImageSource) -> Version:
-    """The version inside an image; FirmwareImageError (a ValueError) saying what the
-    board would refuse: short header, magic, header version, reserved field, payload
-    above the limit, size that is not 64 + payload length, CRC-32."""
+    """The version inside an image; FirmwareImageError (a ValueError) saying what is
+    wrong with it: short header, magic, header version, reserved field, empty payload,
+    payload above the limit, size that is not 64 + payload length, CRC-32, a version
+    text that starts with another version than the header's numbers."""
     return _check(_image_bytes(image))
 
 
@@ -62,6 +89,8 @@ def _check(data: bytes) -> Version:
         raise FirmwareImageError(f"header version {header_version}, not 1")
     if zero != 0:
         raise FirmwareImageError(f"reserved header field is {zero:#x}, not 0")
+    if length == 0:
+        raise FirmwareImageError("the payload is empty")
     if length > IMAGE_PAYLOAD_MAX:
         raise FirmwareImageError(f"payload length {length} is above {IMAGE_PAYLOAD_MAX}")
     if len(data) != IMAGE_HEADER_SIZE + length:
@@ -71,8 +100,12 @@ def _check(data: bytes) -> Version:
     if actual != crc:
         raise FirmwareImageError(f"payload CRC-32 is {actual:#010x}, the header says {crc:#010x}")
     end = text.find(b"\0")
-    return Version(major, minor, patch,
-                   (text if end < 0 else text[:end]).decode("utf-8", "backslashreplace"))
+    version = Version(major, minor, patch,
+                      (text if end < 0 else text[:end]).decode("utf-8", "backslashreplace"))
+    contradiction = text_contradiction(version)
+    if contradiction:
+        raise FirmwareImageError(contradiction)
+    return version
 
 
 def update_block(offset: int, data: bytes) -> bytes:
