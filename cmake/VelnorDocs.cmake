@@ -21,6 +21,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELNOR_API_REFERENCE_DIR}
   COMMAND ${DOXYGEN_EXECUTABLE} ${PROJECT_BINARY_DIR}/Doxyfile
   DEPENDS ${PROJECT_SOURCE_DIR}/include/velnor.h ${PROJECT_SOURCE_DIR}/docs/Doxyfile.in
+          ${PROJECT_SOURCE_DIR}/docs/reference.css
   COMMENT "Building the API reference with Doxygen"
   VERBATIM)
 add_custom_target(velnor_api_reference ALL DEPENDS ${VELNOR_API_REFERENCE_DIR}/html/index.html)

@@ -18,7 +18,8 @@
  * trigger polarity and status, the sample clock of the board's AD9516 clock
  * generator, single AD9516 registers, and firmware update. Every operation
  * on an open board is exactly one synchronous control request to the
- * board's kernel driver. All functions are declared in velnor.h.
+ * board's kernel driver. All functions are declared in velnor.h and listed
+ * by task under \ref functions "Functions" below.
  *
  * \section calling_order Calling order
  * vl_get_library_version() and vl_get_device_count() need no board.
@@ -27,6 +28,21 @@
  * vl_device_close() releases it. Nothing about boards is cached: each count
  * and each open asks the system again, so an index is a board's position in
  * the list at that moment.
+ *
+ * \section functions Functions
+ * Each function's entry on the velnor.h page gives its parameters, what it
+ * returns and, under "Return values", every result code it can return.
+ *
+ * | Task | Functions |
+ * |------|-----------|
+ * | Library and boards | vl_get_library_version(), vl_get_device_count(), vl_device_open(), vl_device_close() |
+ * | Versions and serial number | vl_device_get_driver_version(), vl_device_get_firmware_version(), vl_device_get_serial() |
+ * | Identification LED | vl_device_get_id_led_state(), vl_device_set_id_led_state() |
+ * | Trigger | vl_device_get_trigger_polarity(), vl_device_set_trigger_polarity(), vl_device_get_trigger_status(), vl_device_set_trigger_status() |
+ * | Sample clock | vl_device_set_clock(), vl_device_get_clock() |
+ * | AD9516 registers | vl_device_ad9516_reg_write(), vl_device_ad9516_reg_read() |
+ * | Firmware update | vl_device_update_start_async(), vl_device_update_get_status(), vl_device_update_write(), vl_device_update_complete(), vl_device_update_reset() |
+ * | Result code names | vl_rc_name() (inline, in the header) |
  *
  * \section result_codes Result codes
  * Every function returns a ::vl_rc: 0 on success, a negative code on
@@ -55,8 +71,8 @@
  * table (even positive ones); their name is "invalid_rc", as is -12's.
  * Any function may return ::VL_RC_NO_MEMORY when memory runs out (even
  * while it reports another failure) and ::VL_RC_INTERNAL_ERROR for an
- * unexpected internal fault: no exception ever leaves the library. Each
- * function below lists, with \\retval, every code it can return; for the
+ * unexpected internal fault: no exception ever leaves the library. Under
+ * "Return values" each function lists every code it can return; for the
  * operations on an open board that includes the status words the Velnor
  * board's driver gives for that request.
  *
@@ -92,6 +108,19 @@
  * the handle valid, so it can be retried. A null handle is refused with
  * ::VL_RC_NULL_PARAMETER before anything is sent; a closed or foreign handle
  * is undefined behaviour.
+ *
+ * \section transport Requests to the driver
+ * Each operation on an open board sends one control request and waits for
+ * the driver's reply, with no retry and no time-out of its own. The reply
+ * begins with the driver's 4-byte status word; the request's result (a
+ * version, a state, the clock) follows it. The library fills the reply with
+ * zero bytes before it sends the request and does not look at the count of
+ * bytes the driver says it returned, so any byte the driver leaves unwritten
+ * reads as 0: a reply without a status word reads as success, and a short
+ * result reads as zeros in its missing bytes. A driver that writes nothing at
+ * all therefore gives ::VL_RC_SUCCESS with every output 0. The Velnor board's
+ * driver always writes the whole reply; with any other driver, a zero in an
+ * output may be a reply that was cut short.
  *
  * \section records Records
  * ::vl_version (44 bytes) and ::vl_clock (16 bytes) cross the boundary by

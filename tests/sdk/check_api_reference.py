@@ -6,10 +6,14 @@ check_api_reference.py <doxygen output dir> <Velnor.def> <api_reference_retvals.
 Every export of the .def file is documented with \\param[in|out] for each of
 its parameters, \\return, and exactly the \\retval codes the table lists; the
 two records document every field; the main page has the result-code table
-(every named code with its value and name), the log file, the threads and the
-handles sections; the HTML pages are there.
+(every named code with its value and name), the log file, the threads, the
+handles and the driver's replies sections, and a functions section linking
+every export to its entry; the HTML pages are there, and none shows Doxygen
+markup or the export macro as text.
 """
+import html
 import pathlib
+import re
 import sys
 import xml.etree.ElementTree as ET
 
@@ -31,7 +35,11 @@ RESULT_CODES = {
 }
 RECORDS = {"vl_version": ["major", "minor", "patch", "text"],
            "vl_clock": ["mode", "reserved", "frequency_hz"]}
-SECTIONS = ["result_codes", "log_file", "threads", "handles", "records"]
+SECTIONS = ["functions", "result_codes", "log_file", "threads", "handles", "transport",
+            "records"]
+# Markup the reader should never see: a Doxygen command that reached the page
+# as text (an escaped or misspelt one), or the export macro in a signature.
+LEAKED = re.compile(r"[\\@](?:retval|returns?|param|ref|brief|section|see|note)\b|\bVL_API\b")
 
 problems = []
 
@@ -98,6 +106,8 @@ def main():
                 fail(f"{record}.{field}: not described")
 
     check_main_page(ET.parse(out / "xml" / "indexpage.xml").getroot())
+    check_function_links(ET.parse(out / "xml" / "indexpage.xml").getroot(), functions, exports)
+    check_html_text(out / "html")
     for page in ["index.html", "velnor_8h.html", "structvl__version.html",
                  "structvl__clock.html"]:
         if not (out / "html" / page).exists():
@@ -107,7 +117,8 @@ def main():
         print("the API reference is incomplete:\n  " + "\n  ".join(problems))
         return 1
     print(f"API reference: {len(exports)} exports with parameters, return and "
-          f"result codes; records, result-code table, log file and threads documented")
+          f"result codes, each linked from the main page; records, result-code table, "
+          f"log file, threads and driver replies documented; no markup shown as text")
     return 0
 
 
@@ -175,6 +186,35 @@ def check_main_page(page):
     for phrase in ["Velnor.log", "emptied at the first failure", "flushed after every line"]:
         if phrase not in log:
             fail(f"main page: the log file section lacks '{phrase}'")
+
+
+def check_function_links(page, functions, exports):
+    """The main page's functions section links every export to its entry."""
+    section = next((s for s in page.iter("sect1") if s.get("id", "").endswith("_1functions")),
+                   None)
+    if section is None:
+        return  # reported by check_main_page
+    ids = {member.get("id"): name for name, member in functions.items()}
+    linked = set()
+    for ref in section.iter("ref"):
+        if ref.get("kindref") == "member" and ref.get("refid") in ids:
+            linked.add(ids[ref.get("refid")])
+    for name in exports:
+        if name not in linked:
+            fail(f"main page: the functions section does not link {name}")
+
+
+def check_html_text(html_dir):
+    """No page shows markup as text (the header's source listing aside)."""
+    for page in sorted(html_dir.glob("*.html")):
+        if page.name.endswith("_source.html"):
+            continue
+        text = re.sub(r"<script.*?</script>", "", page.read_text(), flags=re.S)
+        text = html.unescape(re.sub(r"<[^>]+>", "", text))
+        match = LEAKED.search(text)
+        if match:
+            context = " ".join(text[max(0, match.start() - 40):match.end() + 20].split())
+            fail(f"html/{page.name} shows '{match.group(0)}' as text: ...{context}...")
 
 
 if __name__ == "__main__":
