@@ -1,5 +1,7 @@
 // Whether standard input and output are terminals (the shell prompts and the
 // update draws its progress bar only then), and a closed standard output.
+// Implemented with the rest of the system calls in platform_windows.cpp and
+// platform_posix.cpp.
 #pragma once
 
 namespace velnorctl {

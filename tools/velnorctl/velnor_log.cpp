@@ -1,17 +1,12 @@
 #include "velnor_log.h"
 
 #include "errors.h"
+#include "platform.h"
 #include "text_escape.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace velnorctl {
 
@@ -27,29 +22,6 @@ log_folder_t& folder() {
     return chosen;
 }
 
-unsigned long process_id() {
-#ifdef _WIN32
-    return GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
-}
-
-void point_temporary_folder_at(const std::filesystem::path& path) {
-#ifdef _WIN32
-    // The library asks GetTempPathW, which reads TMP first, then TEMP.
-    const std::wstring text = path.wstring();
-    if (!SetEnvironmentVariableW(L"TMP", text.c_str()) ||
-        !SetEnvironmentVariableW(L"TEMP", text.c_str())) {
-        throw tool_error_t(exit_code_t::file, "cannot set TMP and TEMP to the log folder");
-    }
-#else
-    if (setenv("TMPDIR", path.c_str(), 1) != 0) {
-        throw tool_error_t(exit_code_t::file, "cannot set TMPDIR to the log folder");
-    }
-#endif
-}
-
 } // namespace
 
 void use_log_folder(const std::string& requested) {
@@ -57,7 +29,7 @@ void use_log_folder(const std::string& requested) {
     std::filesystem::path path;
     if (requested.empty()) {
         const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-        path = temporary / ("velnorctl-" + std::to_string(process_id()));
+        path = temporary / ("velnorctl-" + std::to_string(platform::process_id()));
         if (!error) {
             std::filesystem::create_directories(path, error);
         }
@@ -66,7 +38,7 @@ void use_log_folder(const std::string& requested) {
             // The commands still work; a failure then comes without its detail.
             return;
         }
-        point_temporary_folder_at(path);
+        platform::point_temporary_folder_at(path);
         folder() = {path, true};
         return;
     }
@@ -81,7 +53,7 @@ void use_log_folder(const std::string& requested) {
                            "cannot make the log folder '" + printable(path.u8string()) +
                                "': " + (error ? error.message() : "not a folder"));
     }
-    point_temporary_folder_at(path);
+    platform::point_temporary_folder_at(path);
     folder() = {path, false};
 }
 

@@ -1,0 +1,32 @@
+// What the tool asks of the operating system, one file per system
+// (platform_windows.cpp, platform_posix.cpp, chosen by the build): the
+// process id, the temporary folder the library logs in, and what stops the
+// process in the middle of an update. Terminals and a closed standard output
+// are in terminal.h, implemented by the same files.
+#pragma once
+
+#include <filesystem>
+
+namespace velnorctl::platform {
+
+unsigned long process_id();
+
+// Points the temporary folder the library asks for (TMP and TEMP on
+// Windows, TMPDIR elsewhere) at path, in this process's environment.
+// Throws tool_error_t (file) when it cannot.
+void point_temporary_folder_at(const std::filesystem::path& path);
+
+// What asked the process to stop while stop requests were caught.
+enum class stop_request_t : int { none, sigint, sigterm, ctrl_c, ctrl_break, console_closed };
+
+// From start to stop, SIGINT and SIGTERM (on Windows Ctrl-C, Ctrl-Break and
+// the console closing) are recorded instead of ending the process.
+void start_catching_stop_requests();
+void stop_catching_stop_requests();
+stop_request_t caught_stop_request();
+
+// The update has been reset: a console-close handler may now return (and
+// let Windows end the process).
+void stop_request_handled();
+
+} // namespace velnorctl::platform
