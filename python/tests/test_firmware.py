@@ -4,6 +4,8 @@ import pytest
 
 import velnor
 
+from conftest import log_suffix
+
 
 def header(major, minor, patch, text, length, crc):
     """The 64-byte image header written out field by field, independently of
@@ -39,27 +41,26 @@ VERSIONS = [
     (velnor.Version(1, 4, 0, "v2.0.0"), "v2.0.0"),
     (velnor.Version(1, 4, 0, "2.0"), "2.0"),
     (velnor.Version(1, 4, 0, ""), ""),
-    (velnor.Version(1, 4, 0, "2.0.0"),
-     "firmware version text '2.0.0' starts with 2.0.0, not the version 1.4.0"),
-    (velnor.Version(1, 4, 0, "1.4.1-beta"),
-     "firmware version text '1.4.1-beta' starts with 1.4.1, not the version 1.4.0"),
+    (velnor.Version(1, 4, 0, "2.0.0"), "'2.0.0' names another version than 1.4.0"),
+    (velnor.Version(1, 4, 0, "1.4.1-beta"), "'1.4.1-beta' names another version than 1.4.0"),
     (velnor.Version(4, 0, 0, "4.0.4294967296"),
-     "firmware version text '4.0.4294967296' starts with 4.0.4294967296, not the version 4.0.0"),
+     "'4.0.4294967296' names another version than 4.0.0"),
 ]
 
 
 @pytest.mark.parametrize("version, outcome", VERSIONS)
 def test_a_version_text_that_starts_with_another_version_is_refused(version, outcome):
-    if outcome.startswith("firmware version text"):
+    if " names another version than " in outcome:
         with pytest.raises(ValueError) as caught:
             velnor.pack_firmware(b"x", version)
-        assert str(caught.value) == outcome
+        assert str(caught.value) == f"firmware version text {outcome}"
         # An image packed elsewhere with that header is refused as well.
         image = header(version.major, version.minor, version.patch, version.text.encode(), 1,
                        0xE8B7BE43) + b"a"
         with pytest.raises(velnor.FirmwareImageError) as caught:
             velnor.check_firmware(image)
-        assert caught.value.reason == outcome[len("firmware "):]
+        assert caught.value.reason == "version text " + outcome.replace(" than ",
+                                                                       " than the header's ")
     else:
         image = velnor.pack_firmware(b"a", version)
         assert image[20:52] == outcome.encode().ljust(32, b"\0")
@@ -198,3 +199,79 @@ def test_update_block_layout():
     for bad in (b"", bytes(1025)):
         with pytest.raises(ValueError):
             velnor.update_block(0, bad)
+
+
+SLOW = velnor.pack_firmware(b"\7" * 40 * 1024, "5.0.0")
+
+
+@pytest.mark.parametrize("closer", ["another thread", "the progress callback"])
+def test_close_during_an_update_waits_until_the_update_has_reset(velnor_sim, closer):
+    import threading
+    import time
+
+    velnor_sim.add_board()
+    board = velnor.open()
+    writing = threading.Event()
+    outcome = []
+
+    def progress(sent, total):
+        writing.set()
+        if closer == "the progress callback" and sent == 2048:
+            board.close()
+            assert not board.closed  # it takes effect when the update has reset
+        time.sleep(0.01)  # a slowed update: 40 blocks, 0.4 s
+
+    def update():
+        try:
+            board.update_firmware(SLOW, progress=progress)
+            outcome.append("finished")
+        except velnor.BoardClosedError as error:
+            outcome.append(str(error))
+
+    worker = threading.Thread(target=update)
+    worker.start()
+    if closer == "another thread":
+        assert writing.wait(10)
+        board.close()
+    worker.join()
+    assert outcome == ["the velnor.Board is being closed: its firmware update was stopped "
+                       "and is reset"]
+    assert board.closed and velnor_sim.open_handle_count() == 0
+    with velnor.open() as again:
+        assert again.update_status() == (velnor.UpdateState.IDLE, 0)
+        assert again.firmware_version == (1, 3, 0, "1.3.0")
+    with pytest.raises(velnor.BoardClosedError):
+        board.update_firmware(SLOW)
+
+
+def test_a_start_the_board_refuses_says_its_update_state_and_how_to_recover(board, velnor_sim):
+    # An update left unfinished (a killed program): the board is ready, 2048 bytes in.
+    board.update_start()
+    while board.update_status()[0] != velnor.UpdateState.READY:
+        pass
+    for offset in (0, 1024):
+        board.update_write(velnor.update_block(offset, GOOD[offset:offset + 1024]))
+    with pytest.raises(velnor.UpdateInvalidStatusError) as caught:
+        board.update_firmware(GOOD)
+    error = caught.value
+    assert str(error) == (
+        "vl_device_update_start_async failed: update_invalid_status (-8): the board is in the "
+        "middle of an update (update state READY, 2048 bytes received): another one is "
+        "running or was stopped half-way; when none is running, Board.update_reset() "
+        "(velnorctl firmware reset) abandons it and a new update can start; "
+        f"Velnor.log: {error.detail}")
+    assert log_suffix(error.detail) == (
+        "[Velnor] [error] [vl_device_update_start_async] Error: Velnor:-8, IOCTL failed: "
+        "update_invalid_status")
+    # The unfinished update is not this call's to end: the board is as it was.
+    assert board.update_status() == (velnor.UpdateState.READY, 2048)
+    board.update_reset()
+    assert board.update_firmware(GOOD) == (3, 4, 5, "3.4.5")
+    # A board that refuses from another state is not said to be in the middle of one.
+    velnor_sim.set_request_status(velnor_sim.Request.UPDATE_START, -8)
+    with pytest.raises(velnor.UpdateInvalidStatusError) as caught:
+        board.update_start()
+    assert str(caught.value).split("; Velnor.log: ")[0] == (
+        "vl_device_update_start_async failed: update_invalid_status (-8): the board refuses to "
+        "start an update (update state DONE, 2624 bytes received); when none is running, "
+        "Board.update_reset() (velnorctl firmware reset) returns it to idle")

@@ -8,10 +8,12 @@ import sys
 import threading
 import time
 from ctypes import c_uint8, c_uint32
-from typing import Any, Callable, Optional, Tuple, Union
+from contextlib import contextmanager
+from typing import Any, Callable, Dict, Iterator, Optional, Tuple, Union
 
 from . import _firmware
 from ._calls import fail
+from ._errors import UpdateInvalidStatusError
 from ._native import text_of, version_of, vl_clock, vl_version
 from ._values import (
     I64_MAX,
@@ -47,6 +49,10 @@ class Board:
     held); close() empties it first, so that a later call is refused, and then waits
     until no other thread is inside one of this board's calls before the library
     releases the handle. A call after close() raises BoardClosedError.
+
+    A firmware update (update_firmware) is never cut off half-way by close(): close()
+    asks it to stop, the update sends its reset at its next step and raises
+    BoardClosedError, and only then is the handle released.
     """
 
     def __init__(self, api: Any, handle: int, index: int) -> None:
@@ -56,6 +62,12 @@ class Board:
         self._index = index
         self._close_lock = threading.Lock()
         self._get_trigger_status = api.vl_device_get_trigger_status
+        # Threads running update_firmware on this board (ident -> how many), and
+        # whether a close() is waiting for them to stop.
+        self._updates = threading.Condition()
+        self._updating: Dict[int, int] = {}
+        self._closing = False
+        self._close_after_update = False
 
     # ---- lifecycle ----
 
@@ -70,9 +82,14 @@ class Board:
 
     def close(self) -> None:
         """Closes the board; a second close does nothing. If the system refuses the
-        close, the board stays open (the error is raised) and close() may be retried."""
+        close, the board stays open (the error is raised) and close() may be retried.
+        A firmware update running on the board is stopped and reset first: close()
+        returns once it has. Called from the update's own progress callback, the close
+        takes effect when the update has reset, as update_firmware raises."""
         with self._close_lock:
             if self._closed:
+                return
+            if not self._stop_updates():
                 return
             handle = self._hobj.value
             self._closed = True
@@ -82,8 +99,56 @@ class Board:
             if rc:
                 self._hobj.value = handle
                 self._closed = False
+            with self._updates:
+                self._closing = False  # closed, or open again after a refused close
         if rc:
             fail(rc, "vl_device_close")
+
+    def _stop_updates(self) -> bool:
+        """Asks the updates running on this board to stop and waits until those of
+        other threads have reset. False when this thread runs one itself (close() from
+        its progress callback): the update closes the board when it has reset."""
+        me = threading.get_ident()
+        with self._updates:
+            self._closing = True
+            try:
+                while any(ident != me for ident in self._updating):
+                    self._updates.wait(0.05)
+            except BaseException:  # KeyboardInterrupt while waiting: the board stays open
+                self._closing = False
+                raise
+            if me in self._updating:
+                self._close_after_update = True
+                return False
+            return True
+
+    @contextmanager
+    def _firmware_update(self) -> Iterator[None]:
+        """Marks this thread as running a firmware update on the board for the block."""
+        me = threading.get_ident()
+        with self._updates:
+            if self._closed or self._closing:
+                raise self._refuse()
+            self._updating[me] = self._updating.get(me, 0) + 1
+        try:
+            yield
+        finally:
+            with self._updates:
+                self._updating[me] -= 1
+                if not self._updating[me]:
+                    del self._updating[me]
+                close_now = self._close_after_update and not self._updating
+                if close_now:
+                    self._close_after_update = False
+                self._updates.notify_all()
+            if close_now:
+                self.close()
+
+    def _stop_if_closing(self) -> None:
+        """Raised by an update at its next step once close() has asked it to stop."""
+        if self._closing:
+            raise BoardClosedError("the velnor.Board is being closed: its firmware update "
+                                   "was stopped and is reset")
 
     def _wait_for_other_threads(self) -> None:
         # A thread inside one of this board's calls has one of this file's frames, with
@@ -247,8 +312,29 @@ class Board:
     # ---- firmware update: the five requests ----
 
     def update_start(self) -> None:
-        """Starts an update: the board erases, then accepts blocks."""
-        self._call("vl_device_update_start_async")
+        """Starts an update: the board erases, then accepts blocks. A board that is not
+        idle (an update runs, or one was left unfinished) refuses with
+        UpdateInvalidStatusError, whose text gives the board's update state, the bytes
+        it has received, and that update_reset() returns it to idle."""
+        try:
+            self._call("vl_device_update_start_async")
+        except UpdateInvalidStatusError as error:
+            error.context = self._refused_start_context()
+            raise
+
+    def _refused_start_context(self) -> str:
+        try:
+            state, received = self.update_status()
+        except Exception as error:  # the refusal is what to report; say what is unknown
+            return f"the board's update state could not be read ({error})"
+        name = state.name if isinstance(state, UpdateState) else str(state)
+        now = f"(update state {name}, {received} bytes received)"
+        if state in (UpdateState.ERASING, UpdateState.READY, UpdateState.VERIFYING):
+            return (f"the board is in the middle of an update {now}: another one is running "
+                    f"or was stopped half-way; when none is running, Board.update_reset() "
+                    f"(velnorctl firmware reset) abandons it and a new update can start")
+        return (f"the board refuses to start an update {now}; when none is running, "
+                f"Board.update_reset() (velnorctl firmware reset) returns it to idle")
 
     def update_status(self) -> Tuple[Union[UpdateState, int], int]:
         """(state, image bytes received)."""

@@ -16,6 +16,8 @@ class VelnorError(Exception):
     function  the export that failed ("vl_device_set_clock", ...)
     detail    the library's log line for this failure, or None when it cannot be
               attributed to this call with certainty (see docs/python.md)
+    context   what the package found out about the failure, or None (for a refused
+              update start: the board's update state and how to recover)
 
     VelnorError.of(code, function, detail) makes the subclass for the code.
     """
@@ -26,9 +28,12 @@ class VelnorError(Exception):
         self.name = rc_name(code)
         self.function = function
         self.detail = detail
+        self.context: Optional[str] = None
 
     def __str__(self) -> str:
         text = f"{self.function} failed: {self.name} ({self.code})"
+        if self.context:
+            text += f": {self.context}"
         return f"{text}; Velnor.log: {self.detail}" if self.detail else text
 
     @staticmethod

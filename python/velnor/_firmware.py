@@ -9,7 +9,7 @@ import time
 import zlib
 from typing import TYPE_CHECKING, Callable, Optional, Union
 
-from ._errors import FirmwareImageError
+from ._errors import FirmwareImageError, UpdateInvalidStatusError
 from ._values import UpdateState, Version, VersionLike, parse_version
 
 if TYPE_CHECKING:
@@ -33,8 +33,9 @@ ImageSource = Union[bytes, bytearray, memoryview, str, "os.PathLike[str]"]
 _LEADING_VERSION = re.compile(r"([0-9]+)\.([0-9]+)\.([0-9]+)")
 
 
-def text_contradiction(version: Version) -> Optional[str]:
-    """Why the version text contradicts the version's numbers, or None. A text that
+def text_contradiction(version: Version, owner: str = "") -> Optional[str]:
+    """Why the version text contradicts the version's numbers (named as `owner`'s),
+    or None. A text that
     starts with MAJOR.MINOR.PATCH must start with the numbers' own (the board would
     otherwise report the text of one version and the numbers of another); any other
     text ("nightly", "v2") says nothing about them."""
@@ -44,8 +45,8 @@ def text_contradiction(version: Version) -> Optional[str]:
     leading = tuple(int(number) for number in match.groups())
     if leading == (version.major, version.minor, version.patch):
         return None
-    return (f"version text {version.text!r} starts with {match.group(0)}, not the "
-            f"version {version.major}.{version.minor}.{version.patch}")
+    numbers = f"{owner}{version.major}.{version.minor}.{version.patch}"
+    return f"version text {version.text!r} names another version than {numbers}"
 
 
 def pack_firmware(payload: bytes, version: VersionLike) -> bytes:
@@ -102,7 +103,7 @@ def _check(data: bytes) -> Version:
     end = text.find(b"\0")
     version = Version(major, minor, patch,
                       (text if end < 0 else text[:end]).decode("utf-8", "backslashreplace"))
-    contradiction = text_contradiction(version)
+    contradiction = text_contradiction(version, "the header's ")
     if contradiction:
         raise FirmwareImageError(contradiction)
     return version
@@ -130,6 +131,7 @@ def _image_bytes(image: ImageSource) -> bytes:
 def _wait(board: "Board", until: UpdateState, deadline: float, timeout: float) -> int:
     pause = 0.0
     while True:
+        board._stop_if_closing()
         state, received = board.update_status()
         if state == until:
             return received
@@ -149,24 +151,35 @@ def update(board: "Board", image: ImageSource,
     waits until the board is done (at most timeout seconds again) and returns the
     firmware version the board then reports. On any exception, KeyboardInterrupt
     included, it sends the update reset before re-raising, so the board is not left
-    half-way; a failing reset is added to the exception as a note."""
+    half-way; a failing reset is added to the exception as a note. A close() of the
+    board from another thread makes it stop at its next step the same way (with
+    BoardClosedError), and the close waits for that reset. A start the board refuses
+    as out of order (another update runs, or one was left unfinished) is not reset:
+    that update is not this one's to end."""
     data = _image_bytes(image)
     _check(data)
     total = len(data)
-    try:
-        board.update_start()
-        _wait(board, UpdateState.READY, time.monotonic() + timeout, timeout)
-        for offset in range(0, total, BLOCK_DATA_MAX):
-            board.update_write(update_block(offset, data[offset:offset + BLOCK_DATA_MAX]))
-            if progress is not None:
-                progress(min(offset + BLOCK_DATA_MAX, total), total)
-        board.update_complete()
-        _wait(board, UpdateState.DONE, time.monotonic() + timeout, timeout)
-        return board.firmware_version
-    except BaseException as error:
+    with board._firmware_update():
+        started = False
         try:
-            board.update_reset()
-        except Exception as reset_error:  # the first failure is the one to report
-            if hasattr(error, "add_note"):
-                error.add_note(f"velnor: the update reset after it failed too: {reset_error}")
-        raise
+            board.update_start()
+            started = True
+            _wait(board, UpdateState.READY, time.monotonic() + timeout, timeout)
+            for offset in range(0, total, BLOCK_DATA_MAX):
+                board._stop_if_closing()
+                board.update_write(update_block(offset, data[offset:offset + BLOCK_DATA_MAX]))
+                if progress is not None:
+                    progress(min(offset + BLOCK_DATA_MAX, total), total)
+            board._stop_if_closing()
+            board.update_complete()
+            _wait(board, UpdateState.DONE, time.monotonic() + timeout, timeout)
+            return board.firmware_version
+        except BaseException as error:
+            if started or not isinstance(error, UpdateInvalidStatusError):
+                try:
+                    board.update_reset()
+                except Exception as reset_error:  # the first failure is the one to report
+                    if hasattr(error, "add_note"):
+                        error.add_note(
+                            f"velnor: the update reset after it failed too: {reset_error}")
+            raise
