@@ -64,6 +64,33 @@ def test_a_line_older_than_the_window_is_not_this_failures(log):
     assert reader.detail("vl_device_set_id_led_state", -9) is None
 
 
+@pytest.mark.parametrize("read_between", [False, True])
+def test_identical_lines_of_one_millisecond_are_one_detail_each(log, read_between):
+    path, reader = log
+    for _ in range(3):
+        append(path, OURS)
+        if read_between:
+            assert reader.detail("vl_device_set_id_led_state", -9) == OURS.rstrip("\r\n")
+    for _ in range(0 if read_between else 3):
+        assert reader.detail("vl_device_set_id_led_state", -9) == OURS.rstrip("\r\n")
+    assert reader.detail("vl_device_set_id_led_state", -9) is None
+
+
+def test_every_failure_of_a_burst_gets_its_own_line(board):
+    details = []
+    for _ in range(100):
+        with pytest.raises(velnor.InvalidDataError) as caught:
+            board.led = 5
+        details.append(caught.value.detail)
+    assert [log_suffix(detail) for detail in details] == 100 * [
+        "[Velnor] [error] [vl_device_set_id_led_state] Error: Velnor:-9, IOCTL failed: "
+        "invalid_data"]
+    # Every line was handed out once: the claims follow the file line by line.
+    with open(velnor.log_path(), "rb") as file:
+        tail = file.read().decode().splitlines()[-100:]
+    assert details == tail
+
+
 def test_lines_read_before_stay_in_the_file_reader_and_lines_seen_are_not_read_again(log):
     path, reader = log
     append(path, OURS)

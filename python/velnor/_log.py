@@ -7,7 +7,9 @@ belong to another process, or to another thread of this one. A line is taken as 
 failure's own only when all of this holds:
 
 1. it was appended after this process last read the file (or was read then and is
-   not yet claimed by another failure of this process);
+   not yet claimed by another failure of this process). Every line is one entry, its
+   place in the file its identity: identical lines (one export failing the same way
+   several times in a millisecond) are as many entries, one for each failure;
 2. it names the same export and the same result code (for "failed" any category,
    since the library turns every system error into it);
 3. its time stamp lies within `window` seconds before the failure was seen, since
@@ -102,7 +104,7 @@ class LogReader:
         self._offset = 0
         self._pool: List[_Line] = []
         # Lines already claimed, so that reading the file again from its start
-        # (after it looked emptied) cannot hand them out twice.
+        # (after it looked emptied or replaced) cannot hand them out twice.
         self._claimed: collections.deque = collections.deque(maxlen=_POOL_MAX)
 
     def detail(self, function: str, code: int, hint: Optional[str] = None) -> Optional[str]:
@@ -167,10 +169,20 @@ class LogReader:
             self._identity = identity
             self._first_line = first_line
             self._offset = start + end
+        # Past the offset every line is new, each its own entry however many read the
+        # same. A file read again from its start may hold lines seen before (a copy
+        # put in its place): each line already pooled or claimed is skipped once.
+        seen = collections.Counter(line.text for line in self._pool) if emptied else None
+        if seen is not None:
+            seen.update(self._claimed)
         for raw in chunk.split(b"\n"):
             line = parse_line(raw.rstrip(b"\r").decode("utf-8", "backslashreplace"))
-            if line is not None and line not in self._pool and line.text not in self._claimed:
-                self._pool.append(line)
+            if line is None:
+                continue
+            if seen is not None and seen[line.text] > 0:
+                seen[line.text] -= 1
+                continue
+            self._pool.append(line)
         del self._pool[:-_POOL_MAX]
 
 
