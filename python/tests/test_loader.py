@@ -45,12 +45,25 @@ def load_error(env):
     return result.stdout
 
 
-def test_error_names_the_variable_and_the_bitness():
-    assert load_error(clean_env(VELNOR_LIBRARY="/nonexistent/libvelnor.so")) == (
-        "velnor: could not load the Velnor library (libvelnor.so). Looked in:\n"
-        "  VELNOR_LIBRARY: /nonexistent/libvelnor.so: no such file\n"
-        f"This Python is {BITS} (x86_64); the library must be built for the same. "
-        "Set VELNOR_LIBRARY to the library's path.\n")
+def test_error_names_the_variable_and_says_what_the_place_is(tmp_path):
+    # place VELNOR_LIBRARY names, what the text says of it
+    cases = [
+        ("/nonexistent/libvelnor.so", "no such file"),
+        (str(tmp_path), "a directory, not the library file (there is no libvelnor.so in it)"),
+    ]
+    if os.path.isfile(LIBRARY):
+        folder = os.path.dirname(LIBRARY)
+        cases += [
+            (folder, f"a directory, not the library file; name the file: {folder}/libvelnor.so"),
+            (os.path.join(folder, "libvelnor_sim.so"), "the virtual platform's library "
+             "(libvelnor_sim.so), not the Velnor library: name libvelnor.so, which uses it"),
+        ]
+    for place, why in cases:
+        # No bitness advice: bitness is not the problem here.
+        assert load_error(clean_env(VELNOR_LIBRARY=place)) == (
+            "velnor: could not load the Velnor library (libvelnor.so). Looked in:\n"
+            f"  VELNOR_LIBRARY: {place}: {why}\n"
+            "Set VELNOR_LIBRARY to the library's path.\n")
 
 
 def test_error_without_the_variable_names_the_package_and_the_system_search():
@@ -58,7 +71,7 @@ def test_error_without_the_variable_names_the_package_and_the_system_search():
     bundle = os.path.join(PACKAGE, "velnor", "_libs", "libvelnor.so")
     assert lines[1] == f"  package: {bundle}: no such file"
     assert lines[2].startswith("  the system's search for libvelnor.so: libvelnor.so.1: cannot open")
-    assert lines[3].startswith(f"This Python is {BITS}")
+    assert lines[3:] == ["Set VELNOR_LIBRARY to the library's path."]
 
 
 def test_error_for_a_file_that_is_no_library(tmp_path):
@@ -75,15 +88,23 @@ def test_error_for_a_library_of_the_other_bitness(tmp_path):
     fake = tmp_path / "libvelnor.so"
     fake.write_bytes(bytes(data))
     lines = load_error(clean_env(VELNOR_LIBRARY=str(fake))).splitlines()
-    assert lines[1] == (f"  VELNOR_LIBRARY: {fake}: {fake}: wrong ELF class: ELFCLASS32 "
-                        f"(built for another bitness than this {BITS} Python)")
+    assert lines[1:] == [
+        f"  VELNOR_LIBRARY: {fake}: {fake}: wrong ELF class: ELFCLASS32 "
+        f"(built for another bitness than this {BITS} Python)",
+        f"This Python is {BITS} (x86_64); the library must be built for the same.",
+        "Set VELNOR_LIBRARY to the library's path."]
 
 
 @needs_library
-def test_error_for_a_library_without_the_exports():
-    sim = os.path.join(os.path.dirname(LIBRARY), "libvelnor_sim.so")
-    lines = load_error(clean_env(VELNOR_LIBRARY=sim)).splitlines()
-    assert "undefined symbol: vl_get_library_version" in lines[1]
+def test_error_for_a_library_without_the_exports(tmp_path):
+    # A shared library, but neither the Velnor library nor its platform.
+    import _ctypes
+
+    other = tmp_path / "libvelnor.so"
+    os.symlink(_ctypes.__file__, other)
+    lines = load_error(clean_env(VELNOR_LIBRARY=str(other))).splitlines()
+    assert lines[1] == (f"  VELNOR_LIBRARY: {other}: not the Velnor library: it lacks the "
+                        "export vl_get_library_version")
 
 
 SHOW = "import velnor, velnor.sim; print(velnor.library_path()); print(velnor.sim.library_path()); print(velnor.boards()[0].serial)"
@@ -128,7 +149,10 @@ def test_prototypes_are_set_at_load():
     function = library.vl_device_get_trigger_status
     assert function.restype is ctypes.c_int32
     assert function.argtypes == (ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32))
-    assert library is not ctypes.cdll.__dict__.get("libvelnor.so")
+    # The package's own CDLL: not one that ctypes.cdll hands to every module that asks
+    # for the same name (their prototypes would then replace these).
+    assert isinstance(library, ctypes.CDLL)
+    assert all(value is not library for value in vars(ctypes.cdll).values())
 
 
 MINGW = os.path.join(PACKAGE, "..", "build", "mingw")

@@ -148,7 +148,8 @@ class FirmwareImageError(ValueError):
 
 class LibraryNotFoundError(OSError):
     """The library could not be loaded; the text names every place that was tried and
-    this interpreter's bitness. `tried` holds (place, why) pairs."""
+    why each failed, and this interpreter's bitness when a library of another bitness
+    was found. `tried` holds (place, why) pairs."""
 
     def __init__(self, message: str, tried: Sequence[Tuple[str, str]]) -> None:
         super().__init__(message)

@@ -89,8 +89,13 @@ def candidates(explicit: Optional[str] = None, simulation: bool = False,
     return places
 
 
+class _BitnessError(OSError):
+    """A library built for another bitness than this interpreter."""
+
+
 def _search(explicit: Optional[str], simulation: bool) -> Loaded:
     tried: List[Tuple[str, str]] = []
+    other_bitness = False
     for kind, place in candidates(explicit, simulation):
         label = f"{kind}: {place}" if kind != "system" else f"the system's search for {place}"
         if kind == "system":
@@ -99,6 +104,12 @@ def _search(explicit: Optional[str], simulation: bool) -> Loaded:
                 tried.append((label, "not found"))
                 continue
             place = found
+        elif os.path.isdir(place):
+            inside = os.path.join(place, LIBRARY_NAME)
+            tried.append((label, f"a directory, not the library file; name the file: {inside}"
+                          if os.path.isfile(inside) else
+                          f"a directory, not the library file (there is no {LIBRARY_NAME} in it)"))
+            continue
         elif not os.path.isfile(place):
             tried.append((label, "no such file"))
             continue
@@ -106,13 +117,16 @@ def _search(explicit: Optional[str], simulation: bool) -> Loaded:
             return _open(os.path.abspath(place) if os.path.isfile(place) else place)
         except (OSError, AttributeError, ValueError) as error:
             why = str(error) or type(error).__name__
-            if "wrong ELF class" in why or getattr(error, "winerror", None) == 193:
+            if (isinstance(error, _BitnessError) or "wrong ELF class" in why
+                    or getattr(error, "winerror", None) == 193):
+                other_bitness = True
                 why += f" (built for another bitness than this {struct.calcsize('P') * 8}-bit Python)"
             tried.append((label, why))
     lines = [f"velnor: could not load the Velnor library ({LIBRARY_NAME}). Looked in:"]
     lines += [f"  {place}: {why}" for place, why in tried]
-    lines.append(f"This Python is {bitness()}; the library must be built for the same. "
-                 f"Set VELNOR_LIBRARY to the library's path.")
+    if other_bitness:
+        lines.append(f"This Python is {bitness()}; the library must be built for the same.")
+    lines.append("Set VELNOR_LIBRARY to the library's path.")
     raise LibraryNotFoundError("\n".join(lines), tried)
 
 
@@ -130,7 +144,7 @@ def _open(place: str) -> Loaded:
     if _windows:
         info = _pe.read_pe(place)
         if info.bits != struct.calcsize("P") * 8:
-            raise OSError(f"built for {info.machine} ({info.bits}-bit)")
+            raise _BitnessError(f"built for {info.machine} ({info.bits}-bit)")
         _dll_directories.append(os.add_dll_directory(os.path.dirname(place)))
         virtual = any(name.lower() == SIM_NAME for name in info.imports)
         if virtual and not sim_path and not _loaded_module(SIM_NAME):
@@ -143,6 +157,9 @@ def _open(place: str) -> Loaded:
     elif sim_path:
         sim = ctypes.CDLL(sim_path)
     library = ctypes.CDLL(place)
+    if not hasattr(library, "vl_get_library_version") and hasattr(library, "vlsim_reset"):
+        raise OSError(f"the virtual platform's library ({SIM_NAME}), not the Velnor library: "
+                      f"name {LIBRARY_NAME}, which uses it")
     _native.bind(library)
     absent = ""
     if _windows:

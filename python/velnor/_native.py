@@ -77,6 +77,9 @@ def bind(library: ctypes.CDLL) -> None:
     other code's prototypes can race with or replace them. Raises AttributeError naming
     an export the library lacks."""
     for name, argtypes in PROTOTYPES:
-        function = getattr(library, name)
+        try:
+            function = getattr(library, name)
+        except AttributeError:
+            raise AttributeError(f"not the Velnor library: it lacks the export {name}") from None
         function.argtypes = argtypes
         function.restype = c_int32
