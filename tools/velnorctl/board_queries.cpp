@@ -1,5 +1,6 @@
 #include "board_queries.h"
 
+#include "board_values.h"
 #include "errors.h"
 
 namespace velnorctl {
@@ -74,6 +75,36 @@ update_status_t read_update_status(vl_device* board) {
     update_status_t status;
     VLCTL_CALL(vl_device_update_get_status, board, &status.state, &status.received);
     return status;
+}
+
+void explain_refused_start(vl_device* board, library_failure_t& failure) {
+    if (failure.rc() != VL_RC_UPDATE_INVALID_STATUS) {
+        return;
+    }
+    // Read without throwing: the refusal stays the failure reported.
+    uint32_t state = 0;
+    uint32_t received = 0;
+    const vl_rc read = vl_device_update_get_status(board, &state, &received);
+    if (read != VL_RC_SUCCESS) {
+        failure.set_advice("the board's update state could not be read "
+                           "(vl_device_update_get_status " +
+                           std::string(vl_rc_name(read)) + " (" + std::to_string(read) +
+                           ")); when no update is running, 'velnorctl firmware reset' returns "
+                           "it to idle");
+        return;
+    }
+    const std::string now = "(update state " + name_of(state, update_state_names()) + ", " +
+                            std::to_string(received) + " bytes received)";
+    if (state == VL_UPDATE_ERASING || state == VL_UPDATE_READY || state == VL_UPDATE_VERIFYING) {
+        failure.set_advice("the board is in the middle of an update " + now +
+                           ": another one is running or was stopped half-way; when none is "
+                           "running, 'velnorctl firmware reset' abandons it and a new update "
+                           "can start");
+    } else {
+        failure.set_advice("the board refuses to start an update " + now +
+                           "; when none is running, 'velnorctl firmware reset' returns it to "
+                           "idle");
+    }
 }
 
 } // namespace velnorctl

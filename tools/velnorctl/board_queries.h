@@ -2,6 +2,8 @@
 // print. Every function throws library_failure_t when its call fails.
 #pragma once
 
+#include "errors.h"
+
 #include <velnor.h>
 
 #include <cstdint>
@@ -29,5 +31,10 @@ uint32_t read_trigger_status(vl_device* board);
 vl_clock read_clock(vl_device* board);
 uint8_t read_register(vl_device* board, uint32_t address);
 update_status_t read_update_status(vl_device* board);
+
+// When the board refused to start an update because it is in one already,
+// adds to the failure the board's update state, the bytes it has received
+// and the way out; leaves any other failure as it is.
+void explain_refused_start(vl_device* board, library_failure_t& failure);
 
 } // namespace velnorctl

@@ -57,6 +57,9 @@ exit_code_t report_current_failure() noexcept {
         } else {
             std::cerr << log << ": " << printable(failure.log_line()) << '\n';
         }
+        if (!failure.advice().empty()) {
+            std::cerr << prefix << failure.advice() << '\n';
+        }
         const bool board_missing =
             failure.function() == "vl_device_open" && failure.rc() == VL_RC_INVALID_DEVICE;
         return board_missing ? exit_code_t::no_board : exit_code_t::library;

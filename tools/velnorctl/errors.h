@@ -33,18 +33,22 @@ private:
 };
 
 // A failed library call: the export's name, its result code and the line the
-// library wrote for it to its log (empty when none was found).
+// library wrote for it to its log (empty when none was found), and what the
+// tool can add about it (what the board's state means, the way out).
 class library_failure_t : public std::runtime_error {
 public:
     library_failure_t(std::string function, vl_rc rc, std::string log_line);
     const std::string& function() const noexcept { return function_; }
     vl_rc rc() const noexcept { return rc_; }
     const std::string& log_line() const noexcept { return log_line_; }
+    const std::string& advice() const noexcept { return advice_; }
+    void set_advice(std::string advice) { advice_ = std::move(advice); }
 
 private:
     std::string function_;
     vl_rc rc_;
     std::string log_line_;
+    std::string advice_;
 };
 
 // A failure that has already been printed; only its exit code remains.

@@ -44,7 +44,47 @@ bool parse_number(const std::string& text, uint32_t& value) {
     return true;
 }
 
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The run of digits at text[at], without its leading zeros ("0" for zeros only).
+std::string digit_run(const std::string& text, size_t& at) {
+    const size_t start = at;
+    while (at < text.size() && is_digit(text[at])) {
+        ++at;
+    }
+    const size_t first = std::min(text.find_first_not_of('0', start), at);
+    return first == at ? (at > start ? "0" : "") : text.substr(first, at - first);
+}
+
+std::string numbers_text(const image_version_t& version) {
+    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+           std::to_string(version.patch);
+}
+
 } // namespace
+
+bool text_agrees_with_numbers(const image_version_t& version) {
+    const std::string& text = version.text;
+    const uint32_t numbers[] = {version.major, version.minor, version.patch};
+    size_t at = 0;
+    bool agrees = true;
+    for (int part = 0; part < 3; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != '.') {
+                return true; // no leading version: nothing to contradict
+            }
+            ++at;
+        }
+        const std::string digits = digit_run(text, at);
+        if (digits.empty()) {
+            return true;
+        }
+        agrees = agrees && digits == std::to_string(numbers[part]);
+    }
+    return agrees;
+}
 
 uint32_t crc32(const uint8_t* data, size_t length) noexcept {
     return vlb_crc32(0, data, length);
@@ -69,6 +109,11 @@ std::vector<uint8_t> pack_image(const image_version_t& version,
     if (version.text.size() > VLB_TEXT_SIZE) {
         throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
                                                    "' is longer than 32 characters");
+    }
+    if (!text_agrees_with_numbers(version)) {
+        throw tool_error_t(exit_code_t::usage, "version text '" + printable(version.text) +
+                                                   "' names another version than " +
+                                                   numbers_text(version));
     }
     std::vector<uint8_t> image(image_header_size + payload.size(), 0);
     switch (vlb_image_write_header(image.data(), version.major, version.minor, version.patch,
@@ -121,6 +166,10 @@ image_info_t check_image_header(const uint8_t* bytes, size_t available, uint64_t
     info.version.text.assign(header.text, text_length);
     info.payload_length = header.payload_length;
     info.payload_crc32 = header.payload_crc32;
+    if (!text_agrees_with_numbers(info.version)) {
+        throw bad("version text '" + printable(info.version.text) +
+                  "' names another version than the header's " + numbers_text(info.version));
+    }
     return info;
 }
 

@@ -112,7 +112,12 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
                            std::ostream& out) {
     progress_t progress(out, options.terminal, image.size());
     const interrupt_guard_t guard;
-    VLCTL_CALL(vl_device_update_start_async, board);
+    try {
+        VLCTL_CALL(vl_device_update_start_async, board);
+    } catch (library_failure_t& refused) {
+        explain_refused_start(board, refused);
+        throw;
+    }
     try {
         after_request(options);
         out << "erasing..." << std::endl;
