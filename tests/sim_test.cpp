@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <utility>
@@ -460,24 +461,44 @@ TEST_F(SimTest, ConcurrentCallersSeeConsistentState) {
 
 namespace {
 
-// The values the platform itself answers with read as Windows writes them;
-// any value without a text of its own gets the one fallback.
-TEST(SimErrorText, GivesWindowsOwnWordsForThePlatformsValues) {
-    const std::pair<uint32_t, const char*> cases[] = {
+// Every value with a text reads as Windows' own message table words it (US
+// English, final full stop kept); every other value gets the one fallback.
+// All values up to 0xFFFF are walked, so a text given to the wrong value, a
+// text missing or one too many all fail.
+TEST(SimErrorText, GivesWindowsOwnWordsForEachValueAndTheFallbackForAllOthers) {
+    const std::map<uint32_t, std::string> windows = {
+        {0, "The operation completed successfully."},
         {1, "Incorrect function."},
         {2, "The system cannot find the file specified."},
+        {3, "The system cannot find the path specified."},
+        {4, "The system cannot open the file."},
+        {5, "Access is denied."},
         {6, "The handle is invalid."},
+        {8, "Not enough memory resources are available to process this command."},
+        {14, "Not enough memory resources are available to complete this operation."},
+        {21, "The device is not ready."},
+        {31, "A device attached to the system is not functioning."},
+        {32, "The process cannot access the file because it is being used by another process."},
+        {50, "The request is not supported."},
         {87, "The parameter is incorrect."},
+        {121, "The semaphore timeout period has expired."},
         {122, "The data area passed to a system call is too small."},
-        {1167, "The device is not connected."},
+        {234, "More data is available."},
+        {995, "The I/O operation has been aborted because of either a thread exit or an "
+              "application request."},
+        {998, "Invalid access to memory location."},
         {1113, "No mapping for the Unicode character exists in the target multi-byte code page."},
-        {7, "unknown error"},
-        {1168, "unknown error"},
-        {0xFFFFFFFFu, "unknown error"},
+        {1167, "The device is not connected."},
+        {1450, "Insufficient system resources exist to complete the requested service."},
+        {1460, "This operation returned because the timeout period expired."},
+        {1784, "The supplied user buffer is not valid for the requested operation."},
     };
-    for (const auto& [value, text] : cases) {
-        EXPECT_STREQ(vlsim_error_text(value), text) << value;
+    for (uint32_t value = 0; value <= 0xFFFFu; ++value) {
+        const auto found = windows.find(value);
+        ASSERT_EQ(vlsim_error_text(value), found != windows.end() ? found->second : "unknown error")
+            << value;
     }
+    EXPECT_STREQ(vlsim_error_text(0xFFFFFFFFu), "unknown error");
 }
 
 } // namespace
