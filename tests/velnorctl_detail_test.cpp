@@ -6,10 +6,9 @@
 #include "firmware_image.h"
 #include "velnorctl_run.h"
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <regex>
 
 namespace {
@@ -133,6 +132,164 @@ TEST_F(Velnorctl, UpdateThatCannotStartSaysWhereTheBoardIsAndTheWayOut) {
                         "half-way; when none is running, 'velnorctl firmware reset' abandons it "
                         "and a new update can start");
     EXPECT_EQ(lines_of(result.out).back(), "ready, 5064 bytes received");
+}
+
+// ---- A log folder of each run's own ----------------------------------------
+
+class VelnorctlLog : public Velnorctl {
+protected:
+    // Runs velnorctl as run() does, letting prepare act first with the
+    // process id the run will have (as when the system gives out an earlier
+    // run's id again).
+    outcome_t run_as(const std::string& arguments, const std::function<void(pid_t)>& prepare) {
+        std::ofstream(file("in")) << "";
+        const std::string command = command_line(arguments, "in") + " >" +
+                                    quoted(file("out").string()) + " 2>" +
+                                    quoted(file("err").string());
+        int go[2];
+        EXPECT_EQ(pipe(go), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            char byte = 0;
+            close(go[1]);
+            if (read(go[0], &byte, 1) == 1) { // sh then execs velnorctl: the same id
+                execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            }
+            _exit(127);
+        }
+        close(go[0]);
+        prepare(pid);
+        EXPECT_EQ(write(go[1], "x", 1), 1);
+        close(go[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome_t result;
+        result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = slurp(file("out"));
+        result.err = slurp(file("err"));
+        return result;
+    }
+
+    // The folder an earlier run with this id would have left, with its log.
+    fs::path earlier_runs_folder(pid_t pid) {
+        const fs::path folder = temporary() / ("velnorctl-" + std::to_string(pid));
+        fs::create_directories(folder);
+        std::ofstream log(folder / "Velnor.log", std::ios::binary);
+        for (int i = 0; i < 40; ++i) {
+            log << "[2026-12-01 08:00:00.000] [Velnor] [error] [vl_device_set_clock] Error: "
+                   "Velnor:-13, Invalid clock frequency: 99Hz. an earlier run's failure\n";
+        }
+        return folder;
+    }
+
+    // Runs a command under a file-size limit of 0 (SIGXFSZ ignored): every
+    // write to a file fails, as on a full disk. Standard error comes
+    // through a pipe, standard output goes to /dev/null.
+    outcome_t run_unable_to_write_files(const std::string& arguments, const std::string& input) {
+        std::ofstream(file("in")) << input;
+        const std::string command =
+            "ulimit -f 0 && trap '' XFSZ && " + command_line(arguments, "in") + " 2>&1 >/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        outcome_t result;
+        if (pipe == nullptr) {
+            ADD_FAILURE() << "popen";
+            return result;
+        }
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            result.err.append(buffer, got);
+        }
+        const int status = pclose(pipe);
+        result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+};
+
+TEST_F(VelnorctlLog, ProcessIdGivenOutAgainGetsAFolderOfItsOwnAndLeavesTheEarlierOne) {
+    std::vector<fs::path> earlier;
+    const auto plant = [&](pid_t pid) { earlier.push_back(earlier_runs_folder(pid)); };
+    const outcome_t failed = run_as("clock 123456789", plant);
+    ASSERT_EQ(earlier.size(), 1u);
+    EXPECT_EQ(failed.exit, library_failure);
+    const std::string folder = earlier[0].string() + "-[0-9a-f]{8}";
+    const auto lines = lines_of(failed.err);
+    ASSERT_EQ(lines.size(), 2u) << failed.err;
+    EXPECT_EQ(lines[0], "velnorctl: vl_device_set_clock failed: invalid_frequency (-13)");
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(folder + R"(/Velnor\.log: \[.*\] )"
+                                                               R"(\[vl_device_set_clock\] .*)"
+                                                               R"(frequency: 123456789Hz\..*)")))
+        << lines[1];
+
+    const outcome_t succeeded = run_as("led on", plant);
+    EXPECT_EQ(succeeded.exit, 0) << succeeded.err;
+    ASSERT_EQ(earlier.size(), 2u);
+    // Both earlier runs' logs are whole, and so is the failed run's own.
+    for (const fs::path& planted : earlier) {
+        EXPECT_EQ(lines_of(slurp(planted / "Velnor.log")).size(), 40u) << planted;
+    }
+    ASSERT_EQ(logs().size(), 3u);
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(temporary())) {
+        ++entries;
+        const bool is_earlier = entry.path() == earlier[0] || entry.path() == earlier[1];
+        EXPECT_TRUE(is_earlier || std::regex_match(entry.path().string(), std::regex(folder)))
+            << entry.path();
+    }
+    EXPECT_EQ(entries, 3u);
+}
+
+TEST_F(VelnorctlLog, EveryFailureGetsItsOwnLineAfterAnEarlierLogInTheChosenFolder) {
+    const fs::path chosen = file("logs");
+    fs::create_directories(chosen);
+    {
+        std::ofstream stale(chosen / "Velnor.log", std::ios::binary);
+        for (int i = 0; i < 40; ++i) {
+            stale << "[2026-12-01 08:00:00.000] [Velnor] [error] [vl_device_set_id_led_state] "
+                     "Error: Velnor:-9, IOCTL failed: invalid_data (an earlier run)\n";
+        }
+    }
+    std::string script;
+    for (int i = 0; i < 100; ++i) {
+        script += "led 5\n"; // identical lines, many in one millisecond
+    }
+    const outcome_t result = run("--log-dir " + quoted(chosen.string()) + " shell", script);
+    EXPECT_EQ(result.exit, library_failure);
+    // The library emptied the log at the run's first failure: only its lines are left.
+    const auto logged = lines_of(slurp(chosen / "Velnor.log"));
+    ASSERT_EQ(logged.size(), 100u);
+    const auto lines = lines_of(result.err);
+    ASSERT_EQ(lines.size(), 200u) << result.err;
+    for (size_t i = 0; i < 100; ++i) {
+        EXPECT_EQ(lines[2 * i], "velnorctl: line " + std::to_string(i + 1) +
+                                    ": vl_device_set_id_led_state failed: invalid_data (-9)");
+        EXPECT_EQ(lines[2 * i + 1], (chosen / "Velnor.log").string() + ": " + logged[i]) << i;
+    }
+}
+
+TEST_F(VelnorctlLog, LogThatCannotBeWrittenIsSaidOnceInTheToolsOwnWords) {
+    const std::string script = "led 5\nled 5\nclock 123456789\n";
+    const outcome_t usual = run_unable_to_write_files("shell", script);
+    EXPECT_EQ(usual.exit, library_failure);
+    const auto lines = lines_of(usual.err);
+    ASSERT_EQ(lines.size(), 4u) << usual.err;
+    EXPECT_EQ(lines[0], "velnorctl: line 1: vl_device_set_id_led_state failed: invalid_data (-9)");
+    EXPECT_TRUE(std::regex_match(
+        lines[1],
+        std::regex("velnorctl: line 1: cannot write the library's log in '" + temporary().string() +
+                   "/velnorctl-\\d+-[0-9a-f]{8}': File too large")))
+        << lines[1];
+    EXPECT_EQ(lines[2], "velnorctl: line 2: vl_device_set_id_led_state failed: invalid_data (-9)");
+    EXPECT_EQ(lines[3], "velnorctl: line 3: vl_device_set_clock failed: invalid_frequency (-13)");
+    EXPECT_TRUE(temporary_is_empty()); // the folder held nothing, and went away
+
+    const fs::path chosen = file("logs");
+    const outcome_t in_chosen =
+        run_unable_to_write_files("--log-dir " + quoted(chosen.string()) + " led 5", "");
+    EXPECT_EQ(in_chosen.exit, library_failure);
+    EXPECT_EQ(in_chosen.err, "velnorctl: vl_device_set_id_led_state failed: invalid_data (-9)\n"
+                             "velnorctl: cannot write the library's log in '" +
+                                 chosen.string() + "': File too large\n");
+    EXPECT_TRUE(fs::is_empty(chosen));
 }
 
 } // namespace

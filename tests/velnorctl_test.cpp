@@ -42,7 +42,7 @@ void expect_library_failure(const outcome_t& run, const std::string& first_line,
     EXPECT_TRUE(std::regex_match(
         lines[1],
         std::regex(
-            R"(/.*/tmp/velnorctl-\d+/Velnor\.log: \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )"
+            R"(/.*/tmp/velnorctl-\d+-[0-9a-f]{8}/Velnor\.log: \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )"
             R"(\[Velnor\] \[error\] .*)")))
         << lines[1];
     EXPECT_NE(lines[1].find(log_detail), std::string::npos) << lines[1];

@@ -52,7 +52,13 @@ exit_code_t report_current_failure() noexcept {
         const std::string log =
             velnor_log_path().empty() ? "Velnor.log" : printable(velnor_log_path().u8string());
         std::cerr << prefix << failure.what() << '\n';
-        if (failure.log_line().empty()) {
+        const log_trouble_t trouble = failure.log_line().empty() ? log_trouble() : log_trouble_t{};
+        if (trouble.unwritable) {
+            // Said once; the later failures of the run have no line for the same reason.
+            if (!trouble.first_report.empty()) {
+                std::cerr << prefix << trouble.first_report << '\n';
+            }
+        } else if (failure.log_line().empty()) {
             std::cerr << log << ": (no line from " << failure.function() << ")\n";
         } else {
             std::cerr << log << ": " << printable(failure.log_line()) << '\n';

@@ -4,17 +4,27 @@
 #include "platform.h"
 #include "text_escape.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <optional>
+#include <random>
 #include <system_error>
 
 namespace velnorctl {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 struct log_folder_t {
-    std::filesystem::path path;
-    bool is_default = false;
+    fs::path path;
+    bool is_default = false;   // made by this run, so removed by it
+    std::string unwritable;    // why the folder did not take a write, if it did not
+    bool trouble_told = false; // the unwritable folder has been reported
+    uint64_t taken = 0;        // the end of the last line a failure took
 };
 
 log_folder_t& folder() {
@@ -22,83 +32,201 @@ log_folder_t& folder() {
     return chosen;
 }
 
+// Eight hex digits that differ from run to run, also for a process id the
+// system gives out again.
+std::string run_suffix() {
+    std::random_device device;
+    const auto now =
+        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const auto mixed = static_cast<uint32_t>(device() ^ now ^ (now >> 32));
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(mixed));
+    return text;
+}
+
+std::string reason(int error) {
+    return error != 0 ? std::generic_category().message(error) : "the write failed";
+}
+
+// Writes and removes a file of the size of a few hundred log lines; returns
+// why that failed, or nothing when it worked.
+std::string try_writing(const fs::path& path) {
+    const fs::path probe = path / ("velnorctl-write-test-" + run_suffix());
+    std::string failure;
+    {
+        errno = 0;
+        std::ofstream file(probe, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            failure = reason(errno);
+        } else {
+            const std::string block(4096, '\n');
+            for (int i = 0; i < 16 && file; ++i) {
+                file.write(block.data(), static_cast<std::streamsize>(block.size()));
+            }
+            if (file) {
+                file.flush();
+            }
+            if (file) {
+                file.close();
+            }
+            if (file.fail()) {
+                failure = reason(errno);
+            }
+        }
+    }
+    std::error_code ignored;
+    fs::remove(probe, ignored);
+    return failure;
+}
+
+// Gives the library a folder that is not there, so that it drops its lines
+// quietly (it never makes a folder) instead of failing to write them.
+void send_lines_nowhere(const fs::path& path) {
+    platform::point_temporary_folder_at(path / ("velnorctl-no-log-" + run_suffix()));
+}
+
+void use(const fs::path& path, bool is_default) {
+    folder() = {path, is_default, try_writing(path), false, 0};
+    if (folder().unwritable.empty()) {
+        platform::point_temporary_folder_at(path);
+    } else {
+        send_lines_nowhere(path);
+    }
+}
+
+// A new folder of this run's own in temporary, or nothing.
+std::optional<fs::path> make_run_folder(const fs::path& temporary) {
+    const std::string stem = "velnorctl-" + std::to_string(platform::process_id()) + "-";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const fs::path path = temporary / (stem + run_suffix());
+        std::error_code error;
+        if (fs::create_directory(path, error)) { // false when it was there already
+            fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, error);
+            return path;
+        }
+        if (error && error != std::errc::file_exists) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the log holds, just before offset, the end of a line.
+bool line_ends_before(std::ifstream& file, uint64_t offset) {
+    char last = '\n';
+    if (offset > 0) {
+        file.seekg(static_cast<std::streamoff>(offset - 1));
+        file.get(last);
+    }
+    return file && last == '\n';
+}
+
 } // namespace
 
 void use_log_folder(const std::string& requested) {
     std::error_code error;
-    std::filesystem::path path;
     if (requested.empty()) {
-        const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-        path = temporary / ("velnorctl-" + std::to_string(platform::process_id()));
-        if (!error) {
-            std::filesystem::create_directories(path, error);
-        }
-        if (error || !std::filesystem::is_directory(path)) {
+        const fs::path temporary = fs::temp_directory_path(error);
+        const std::optional<fs::path> path = error ? std::nullopt : make_run_folder(temporary);
+        if (!path) {
             // No usable temporary folder: the library cannot log there either.
             // The commands still work; a failure then comes without its detail.
             return;
         }
-        platform::point_temporary_folder_at(path);
-        folder() = {path, true};
+        use(*path, true);
         return;
     }
-    path = std::filesystem::absolute(std::filesystem::u8path(requested), error);
+    const fs::path path = fs::absolute(fs::u8path(requested), error);
     if (error) {
         throw tool_error_t(exit_code_t::file, "log folder '" + printable(requested) +
                                                   "' cannot be used: " + error.message());
     }
-    std::filesystem::create_directories(path, error);
-    if (error || !std::filesystem::is_directory(path)) {
+    fs::create_directories(path, error);
+    if (error || !fs::is_directory(path)) {
         throw tool_error_t(exit_code_t::file,
                            "cannot make the log folder '" + printable(path.u8string()) +
                                "': " + (error ? error.message() : "not a folder"));
     }
-    platform::point_temporary_folder_at(path);
-    folder() = {path, false};
+    use(path, false);
 }
 
 void remove_unused_log_folder(bool succeeded) noexcept {
     if (folder().is_default) {
         std::error_code ignored;
         if (succeeded) {
-            std::filesystem::remove(velnor_log_path(), ignored);
+            fs::remove(velnor_log_path(), ignored);
         }
-        std::filesystem::remove(folder().path, ignored); // only when empty
+        fs::remove(folder().path, ignored); // only when empty
     }
 }
 
-std::filesystem::path velnor_log_path() {
-    return folder().path.empty() ? std::filesystem::path() : folder().path / "Velnor.log";
+fs::path velnor_log_path() {
+    return folder().path.empty() ? fs::path() : folder().path / "Velnor.log";
 }
 
 uint64_t velnor_log_size() {
     std::error_code error;
-    const std::filesystem::path path = velnor_log_path();
-    const auto size = path.empty() ? 0 : std::filesystem::file_size(path, error);
+    const fs::path path = velnor_log_path();
+    const auto size = path.empty() ? 0 : fs::file_size(path, error);
     return error ? 0 : static_cast<uint64_t>(size);
 }
 
 std::string log_line_since(uint64_t mark, const std::string& function) {
-    const std::filesystem::path path = velnor_log_path();
+    const fs::path path = velnor_log_path();
     if (path.empty()) {
         return {};
     }
     std::ifstream file(path, std::ios::binary);
-    if (!file || !file.seekg(static_cast<std::streamoff>(mark))) {
+    if (!file) {
+        return {};
+    }
+    uint64_t start = std::max(mark, folder().taken);
+    if (start > velnor_log_size() || !line_ends_before(file, start)) {
+        start = 0; // emptied and written again since: every line in it is newer
+    }
+    file.clear();
+    if (!file.seekg(static_cast<std::streamoff>(start))) {
         return {};
     }
     const std::string tag = "[" + function + "]";
-    std::string line;
-    std::string found;
-    while (std::getline(file, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.pop_back();
-        }
+    uint64_t offset = start;
+    for (std::string line; std::getline(file, line);) {
+        offset += line.size() + (file.eof() ? 0 : 1);
         if (line.find(tag) != std::string::npos) {
-            found = line;
+            folder().taken = offset;
+            while (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            return line;
         }
     }
-    return found;
+    return {};
+}
+
+log_trouble_t log_trouble() {
+    log_folder_t& chosen = folder();
+    if (chosen.path.empty()) {
+        return {};
+    }
+    if (chosen.unwritable.empty()) {
+        // It took the write at the start; a disk that filled since shows now.
+        chosen.unwritable = try_writing(chosen.path);
+        if (chosen.unwritable.empty()) {
+            return {};
+        }
+        try {
+            send_lines_nowhere(chosen.path);
+        } catch (const tool_error_t&) {
+            // The lines still fail to be written; the report below says why.
+        }
+    }
+    log_trouble_t trouble{true, ""};
+    if (!chosen.trouble_told) {
+        chosen.trouble_told = true;
+        trouble.first_report = "cannot write the library's log in '" +
+                               printable(chosen.path.u8string()) + "': " + chosen.unwritable;
+    }
+    return trouble;
 }
 
 } // namespace velnorctl
