@@ -8,6 +8,7 @@ if(VELNOR_BUILD_TOOLS)
     velnor_add_test(velnorctl_test SOURCES velnorctl_test.cpp)
     velnor_add_test(velnorctl_field_test SOURCES velnorctl_field_test.cpp LIBS velnorctl_json)
     velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnorctl_core)
+    set_tests_properties(velnorctl_detail_test PROPERTIES TIMEOUT 60) # takes about a second
     foreach(_suite velnorctl_test velnorctl_field_test velnorctl_detail_test)
       target_compile_definitions(${_suite} PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
       add_dependencies(${_suite} velnorctl)
