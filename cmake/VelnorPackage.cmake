@@ -50,25 +50,36 @@ install(FILES ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB} DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_sim.h
               ${PROJECT_SOURCE_DIR}/board/velnor_board_protocol.h
         DESTINATION include)
-install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim>
-              ${PROJECT_SOURCE_DIR}/packaging/windows/simulation-README.txt
-        DESTINATION simulation)
-install(CODE "file(RENAME \"\${CMAKE_INSTALL_PREFIX}/simulation/simulation-README.txt\"
-                          \"\${CMAKE_INSTALL_PREFIX}/simulation/README.txt\")")
+# The text files a Windows user opens from the archive (Notepad, the device
+# installer, the registry editor) go in with CR LF line ends; the sources
+# keep LF. velnor_install_crlf(<source> <destination> <name>) installs a
+# CR LF copy, made at configure time, as <destination>/<name>.
+function(velnor_install_crlf source destination name)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} _text)
+  string(REPLACE "\r\n" "\n" _text "${_text}")
+  string(REPLACE "\n" "\r\n" _text "${_text}")
+  set(_copy ${PROJECT_BINARY_DIR}/crlf/${destination}/${name})
+  file(WRITE ${_copy} "${_text}")
+  install(FILES ${_copy} DESTINATION ${destination})
+endfunction()
+
+install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim> DESTINATION simulation)
+velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/simulation-README.txt simulation
+                    README.txt)
 
 if(TARGET velnor_board_driver)
-  install(FILES ${PROJECT_BINARY_DIR}/driver/velnor_board.sys
-                ${PROJECT_SOURCE_DIR}/driver/velnor_board.inf
-                ${PROJECT_SOURCE_DIR}/driver/velnor_board.reg
-          DESTINATION driver)
+  install(FILES ${PROJECT_BINARY_DIR}/driver/velnor_board.sys DESTINATION driver)
+  velnor_install_crlf(${PROJECT_SOURCE_DIR}/driver/velnor_board.inf driver velnor_board.inf)
+  velnor_install_crlf(${PROJECT_SOURCE_DIR}/driver/velnor_board.reg driver velnor_board.reg)
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/docs/usage.md DESTINATION docs)
+velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/usage.md docs usage.md)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/list_and_clock.c
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
         DESTINATION examples)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
+velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt . README.txt)
 
 # CPack builds the preinstall target first; without this it would depend on
 # "all" and build every test suite. scripts/package-windows.sh builds the

@@ -1,6 +1,7 @@
 # Builds the SDK archive with CPack, unpacks it into a fresh folder, verifies
-# its SHA256SUMS with sha256sum, and compares its files with the layout kept
-# in archive_layout.txt. Later checks use the unpacked tree.
+# its SHA256SUMS with sha256sum, compares its files with the layout kept in
+# archive_layout.txt, and checks the CR LF line ends of the documents. Later
+# checks use the unpacked tree.
 #
 # cmake -DBUILD_DIR=... -DUNPACK_DIR=... -DLAYOUT=... -DVERSION=... -P check_archive.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/sdk_common.cmake)
@@ -89,5 +90,30 @@ if(missing OR unexpected)
   message(FATAL_ERROR "the archive's layout differs from ${LAYOUT}\n"
                       "missing:\n  ${missing_text}\nnot in the layout:\n  ${unexpected_text}")
 endif()
+# The documents a Windows user opens end every line with CR LF (the examples
+# are sources for a compiler and CMake, and keep LF).
+file(GLOB_RECURSE texts RELATIVE ${root} ${root}/*.txt ${root}/*.md ${root}/*.inf ${root}/*.reg)
+list(FILTER texts EXCLUDE REGEX "^examples/")
+list(FIND texts README.txt at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "no README.txt among the documents: ${texts}")
+endif()
+set(bare_lf "")
+foreach(f IN LISTS texts)
+  # Read as bytes (a text read drops the CRs), one "xx " per byte.
+  file(READ ${root}/${f} bytes HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
+  string(REPLACE "0d 0a " "" rest "${bytes}")
+  if(rest MATCHES "(^| )0a " OR rest STREQUAL bytes)
+    list(APPEND bare_lf ${f})
+  endif()
+endforeach()
+if(bare_lf)
+  list(JOIN bare_lf "\n  " bare_lf_text)
+  message(FATAL_ERROR "lines not ended by CR LF in:\n  ${bare_lf_text}")
+endif()
+list(LENGTH texts text_count)
+
 list(LENGTH files count)
-message(STATUS "${zip}: ${count} files, SHA256SUMS verified, layout as listed")
+message(STATUS "${zip}: ${count} files, SHA256SUMS verified, layout as listed, "
+               "${text_count} documents with CR LF lines")
