@@ -16,11 +16,21 @@ std::string quoted(const std::string& path) {
     return "'" + printable(path) + "'";
 }
 
+// The path from the UTF-8 text of a command line (on Windows converted from
+// the UTF-16 one), never through a code page.
+std::filesystem::path file_path(const std::string& path) {
+    try {
+        return std::filesystem::u8path(path);
+    } catch (const std::exception&) {
+        throw tool_error_t(exit_code_t::file, quoted(path) + " is not a file name (not UTF-8)");
+    }
+}
+
 } // namespace
 
 uint64_t regular_file_size(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path file = std::filesystem::u8path(path);
+    const std::filesystem::path file = file_path(path);
     const std::filesystem::file_status status = std::filesystem::status(file, error);
     if (std::filesystem::is_directory(status)) {
         throw tool_error_t(exit_code_t::file, quoted(path) + " is a folder, not a file");
@@ -50,7 +60,7 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t limit) {
 }
 
 std::vector<uint8_t> read_prefix(const std::string& path, uint64_t length) {
-    std::ifstream file(std::filesystem::u8path(path), std::ios::binary);
+    std::ifstream file(file_path(path), std::ios::binary);
     if (!file) {
         throw tool_error_t(exit_code_t::file, "cannot open " + quoted(path) + " for reading");
     }
@@ -64,10 +74,12 @@ std::vector<uint8_t> read_prefix(const std::string& path, uint64_t length) {
 }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (std::filesystem::is_directory(std::filesystem::u8path(path))) {
+    const std::filesystem::path file_name = file_path(path);
+    std::error_code ignored;
+    if (std::filesystem::is_directory(file_name, ignored)) {
         throw tool_error_t(exit_code_t::file, quoted(path) + " is a folder, not a file");
     }
-    std::ofstream file(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+    std::ofstream file(file_name, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     file.close();

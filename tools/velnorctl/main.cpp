@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "errors.h"
+#include "platform.h"
 #include "session.h"
 #include "shell.h"
 #include "terminal.h"
@@ -15,6 +16,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -35,10 +37,23 @@ Exit codes:
   143  SIGTERM or the console closing stopped a firmware update; the board's update was reset)";
 
 #ifdef VELNORCTL_VIRTUAL
-constexpr const char* platform_text = "for the virtual platform (virtual boards, no hardware)";
+constexpr bool virtual_build = true;
 #else
-constexpr const char* platform_text = "for real boards (through the board's Windows driver)";
+constexpr bool virtual_build = false;
 #endif
+
+// What the tool works on: real boards, unless it was built for the virtual
+// platform or the Velnor.dll it loaded is the simulation build.
+std::string platform_text() {
+    if (virtual_build) {
+        return "for the virtual platform (virtual boards, no hardware)";
+    }
+    if (velnorctl::platform::simulation_library_loaded()) {
+        return "for the virtual platform (the simulation build of Velnor.dll: virtual boards, no "
+               "hardware)";
+    }
+    return "for real boards (through the board's Windows driver)";
+}
 
 size_t parse_board_index(const std::string& text) {
     try {
@@ -63,14 +78,13 @@ int finish(velnorctl::exit_code_t result) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    using namespace velnorctl;
+int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     if (protect_closed_stdout()) {
         std::cout.setstate(std::ios::badbit); // nothing reaches it; the exit says so
     }
     CLI::App app{"Bring up and service Velnor synchronisation boards.", "velnorctl"};
     app.set_version_flag("--version",
-                         std::string("velnorctl ") + VELNORCTL_VERSION + " " + platform_text);
+                         std::string("velnorctl ") + VELNORCTL_VERSION + " " + platform_text());
     app.footer(exit_codes_text);
     app.require_subcommand(1);
 
@@ -127,7 +141,11 @@ int main(int argc, char** argv) {
         });
 
     try {
-        app.parse(argc, argv);
+        std::vector<const char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(argument.c_str());
+        }
+        app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& error) {
         return static_cast<int>(report_parse_error(app, error));
     }
@@ -155,6 +173,10 @@ int main(int argc, char** argv) {
         session.select(selection);
         chosen();
         return finish(exit_code_t::ok);
+    } catch (const std::filesystem::filesystem_error& error) {
+        // A file the system could not name or reach: a file problem.
+        std::cerr << "velnorctl: " << message_context() << printable(error.what()) << '\n';
+        return finish(exit_code_t::file);
     } catch (...) {
         return finish(report_current_failure());
     }

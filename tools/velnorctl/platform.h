@@ -6,6 +6,18 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velnorctl {
+
+// The tool itself (main.cpp), given its command line in UTF-8, the
+// program's name first. Each system's entry point prepares the process and
+// calls it: on Windows the command line is taken in UTF-16 and converted,
+// so that any file name a user types arrives whole.
+int run_tool(const std::vector<std::string>& arguments);
+
+} // namespace velnorctl
 
 namespace velnorctl::platform {
 
@@ -28,5 +40,10 @@ stop_request_t caught_stop_request();
 // The update has been reset: a console-close handler may now return (and
 // let Windows end the process).
 void stop_request_handled();
+
+// Whether the library loaded is the simulation build (on Windows the drop-in
+// Velnor.dll beside velnor_sim.dll, which it loads); a build of the tool for
+// the virtual platform knows that without asking.
+bool simulation_library_loaded();
 
 } // namespace velnorctl::platform

@@ -56,6 +56,10 @@ platform::stop_request_t platform::caught_stop_request() {
 
 void platform::stop_request_handled() {}
 
+bool platform::simulation_library_loaded() {
+    return false;
+}
+
 bool stdin_is_terminal() {
     return isatty(STDIN_FILENO) != 0;
 }
@@ -77,3 +81,11 @@ bool protect_closed_stdout() {
 }
 
 } // namespace velnorctl
+
+int main(int argc, char** argv) {
+    // A reader that goes away (velnorctl ... | head -1) makes the next write
+    // fail instead of ending the process: an update in progress is then
+    // reset and the exit code says standard output could not be written.
+    std::signal(SIGPIPE, SIG_IGN);
+    return velnorctl::run_tool(std::vector<std::string>(argv, argv + argc));
+}

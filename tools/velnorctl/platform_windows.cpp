@@ -3,8 +3,13 @@
 #include "platform.h"
 #include "terminal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <iostream>
+#include <streambuf>
+#include <string>
+#include <vector>
 
 #include <io.h>
 #include <windows.h>
@@ -43,6 +48,104 @@ BOOL WINAPI on_console_event(DWORD event) {
     }
 }
 
+std::string utf8_of(const wchar_t* text) {
+    const int length = static_cast<int>(wcslen(text));
+    if (length == 0) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string converted(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
+    return converted;
+}
+
+// A console shows UTF-16 written with WriteConsoleW whatever its code page;
+// the tool's UTF-8 text goes there through this buffer. Pipes and files get
+// the UTF-8 bytes as they are.
+class console_buffer_t : public std::streambuf {
+public:
+    explicit console_buffer_t(HANDLE console) : console_(console) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return sync() == 0 ? traits_type::not_eof(c) : traits_type::eof();
+        }
+        pending_ += traits_type::to_char_type(c);
+        if ((c == '\n' || pending_.size() >= 4096) && !write_complete()) {
+            return traits_type::eof();
+        }
+        return c;
+    }
+
+    int sync() override { return write_complete() ? 0 : -1; }
+
+private:
+    // Writes the pending text up to its last complete UTF-8 sequence.
+    bool write_complete() {
+        size_t complete = pending_.size();
+        size_t continuation = 0;
+        while (continuation < 3 && continuation < complete &&
+               (static_cast<unsigned char>(pending_[complete - 1 - continuation]) & 0xC0) == 0x80) {
+            ++continuation;
+        }
+        if (continuation < complete) {
+            const auto lead = static_cast<unsigned char>(pending_[complete - 1 - continuation]);
+            const size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            if (needed > continuation + 1) {
+                complete -= continuation + 1;
+            }
+        }
+        if (complete == 0) {
+            return true;
+        }
+        const int length = static_cast<int>(complete);
+        const int size = MultiByteToWideChar(CP_UTF8, 0, pending_.data(), length, nullptr, 0);
+        std::wstring text(static_cast<size_t>(size), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, pending_.data(), length, text.data(), size);
+        pending_.erase(0, complete);
+        for (size_t done = 0; done < text.size();) {
+            DWORD written = 0;
+            const auto chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 8192));
+            if (!WriteConsoleW(console_, text.data() + done, chunk, &written, nullptr) ||
+                written == 0) {
+                return false;
+            }
+            done += written;
+        }
+        return true;
+    }
+
+    HANDLE console_;
+    std::string pending_;
+};
+
+// Sends a standard stream to the console buffer while it lives, when that
+// stream is a console.
+class console_stream_t {
+public:
+    console_stream_t(std::ostream& stream, DWORD which)
+        : stream_(stream), buffer_(GetStdHandle(which)) {
+        DWORD mode = 0;
+        if (GetConsoleMode(GetStdHandle(which), &mode)) {
+            previous_ = stream_.rdbuf(&buffer_);
+        }
+    }
+    ~console_stream_t() {
+        if (previous_ != nullptr) {
+            stream_.flush();
+            stream_.rdbuf(previous_);
+        }
+    }
+    console_stream_t(const console_stream_t&) = delete;
+    console_stream_t& operator=(const console_stream_t&) = delete;
+
+private:
+    std::ostream& stream_;
+    console_buffer_t buffer_;
+    std::streambuf* previous_ = nullptr;
+};
+
 } // namespace
 
 unsigned long platform::process_id() {
@@ -77,6 +180,12 @@ void platform::stop_request_handled() {
     reset_done.store(true);
 }
 
+bool platform::simulation_library_loaded() {
+    // The simulation build of Velnor.dll imports the virtual platform's
+    // velnor_sim.dll; the product build and the tool never load it.
+    return GetModuleHandleW(L"velnor_sim.dll") != nullptr;
+}
+
 bool stdin_is_terminal() {
     return _isatty(_fileno(stdin)) != 0;
 }
@@ -90,3 +199,16 @@ bool protect_closed_stdout() {
 }
 
 } // namespace velnorctl
+
+// The command line in UTF-16, as Windows keeps it (linked with -municode):
+// main's would come in the ANSI code page, where names in other scripts turn
+// into question marks or bytes that are not UTF-8.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.push_back(velnorctl::utf8_of(argv[i]));
+    }
+    const velnorctl::console_stream_t out(std::cout, STD_OUTPUT_HANDLE);
+    const velnorctl::console_stream_t err(std::cerr, STD_ERROR_HANDLE);
+    return velnorctl::run_tool(arguments);
+}
