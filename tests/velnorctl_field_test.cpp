@@ -332,6 +332,39 @@ TEST_F(Velnorctl, FailedWritesToStandardOutputAreAFailure) {
     EXPECT_FALSE(log_exists());
 }
 
+// A reader that goes away during an update (velnorctl ... | head -1): the
+// next progress line cannot be written, so the update stops there, the
+// board's update is reset and the exit says standard output failed.
+TEST_F(Velnorctl, UpdateWhoseReaderGoesAwayResetsTheBoardAndExitsWithFileError) {
+    const std::string image = packed_image();
+    const std::string reset = "velnorctl: firmware update stopped: cannot write to standard "
+                              "output; the board's update was reset (update state idle, 0 bytes "
+                              "received)\n";
+    {
+        SCOPED_TRACE("| head -1");
+        const std::string status = file("status").string();
+        const std::string line = "{ TMPDIR=" + quoted(temporary().string()) +
+                                 " '" VELNORCTL_EXE "' --sim-pace 50 firmware update " +
+                                 quoted(image) + " 2>" + quoted(file("err").string()) +
+                                 "; echo $? >" + quoted(status) + "; } | head -1 >" +
+                                 quoted(file("out").string());
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        EXPECT_EQ(slurp(status), "4\n");
+        EXPECT_EQ(slurp(file("err")), reset);
+        EXPECT_EQ(slurp(file("out")).rfind(image + ": firmware 1.4.0, 5000-byte payload", 0), 0u);
+    }
+    {
+        SCOPED_TRACE("pipe closed while the blocks go out");
+        running_t running = start("--sim-pace 100 firmware update " + quoted(image), "");
+        ASSERT_TRUE(read_until(running, "sent 1024 of 5064 bytes (20%)\n")) << running.printed;
+        close(running.out);
+        running.out = -1;
+        const outcome_t result = finish(running);
+        EXPECT_EQ(result.exit, file_error);
+        EXPECT_EQ(result.err, reset);
+    }
+}
+
 TEST_F(Velnorctl, FailedCheckWritesNothingToStandardOutput) {
     const std::string image = packed_image();
     {

@@ -106,7 +106,10 @@ void update(session_t& session, const update_arguments_t& arguments) {
     vl_device* board = session.board(); // the board is settled before anything is printed
     const std::vector<uint8_t> image = read_image(arguments.image);
     const image_info_t info = check_image(image);
-    std::cout << printable(arguments.image) << ": " << describe_image(info) << '\n';
+    std::cout << printable(arguments.image) << ": " << describe_image(info) << std::endl;
+    if (!std::cout) { // no update is begun whose progress nobody can follow
+        throw tool_error_t(exit_code_t::file, "cannot write to standard output");
+    }
     const vl_version reported = update_firmware(board, image, info, options, std::cout);
     std::cout << "firmware now " << printable(version_text(reported))
               << (arguments.verify ? " (verified)" : "") << '\n';

@@ -23,6 +23,16 @@ struct interrupted_t {
     exit_code_t exit;
 };
 
+// Thrown inside the update when standard output can no longer be written
+// (its reader went away, say): nobody sees the progress any more.
+struct output_lost_t {};
+
+void stop_when_output_lost(const std::ostream& out) {
+    if (!out) {
+        throw output_lost_t{};
+    }
+}
+
 void stop_when_interrupted() {
     const exit_code_t pending = interrupt_guard_t::pending();
     if (pending != exit_code_t::ok) {
@@ -76,6 +86,7 @@ void send_blocks(vl_device* board, const std::vector<uint8_t>& image, progress_t
         vlb_image_block(image.data(), image.size(), index, block.data());
         VLCTL_CALL(vl_device_update_write, board, block.data());
         progress.update(std::min<uint64_t>(uint64_t{index + 1} * VLB_BLOCK_DATA_MAX, image.size()));
+        stop_when_output_lost(progress.stream());
         after_request(options);
     }
 }
@@ -121,6 +132,7 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
     try {
         after_request(options);
         out << "erasing..." << std::endl;
+        stop_when_output_lost(out);
         if (wait_while(board, VL_UPDATE_ERASING, options, "erasing") != VL_UPDATE_READY) {
             throw tool_error_t(exit_code_t::update,
                                "the board reports the update failed while erasing");
@@ -128,6 +140,7 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
         send_blocks(board, image, progress, options);
         progress.finish();
         out << "verifying..." << std::endl;
+        stop_when_output_lost(out);
         VLCTL_CALL(vl_device_update_complete, board);
         after_request(options);
         const uint32_t state = wait_while(board, VL_UPDATE_VERIFYING, options, "verifying");
@@ -135,6 +148,9 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
             throw tool_error_t(exit_code_t::update, "the board ended the update in state " +
                                                         name_of(state, update_state_names()));
         }
+    } catch (const output_lost_t&) {
+        reset_after(board, "firmware update stopped: cannot write to standard output", true);
+        throw reported_failure_t(exit_code_t::file);
     } catch (const interrupted_t& interrupted) {
         progress.finish();
         out.flush();

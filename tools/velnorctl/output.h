@@ -38,6 +38,7 @@ public:
     progress_t(std::ostream& out, bool terminal, uint64_t total);
     void update(uint64_t done);
     void finish();
+    const std::ostream& stream() const { return out_; }
 
 private:
     std::ostream& out_;
