@@ -62,7 +62,10 @@ namespace Velnor.Tests
                 readers.ForEach(thread => thread.Start());
                 started.Wait();
                 board.Dispose();
-                readers.ForEach(thread => thread.Join());
+                foreach (Thread thread in readers)
+                {
+                    Assert.IsTrue(thread.Join(10000), "calls that keep coming kept the board from closing");
+                }
                 Assert.IsEmpty(unexpected.ToArray());
                 Assert.AreEqual(0, Simulation.OpenHandleCount);
             }
