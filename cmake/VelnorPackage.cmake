@@ -80,13 +80,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
         DESTINATION examples)
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt . README.txt)
+# The .NET binding's NuGet package and its guide, when Mono and nuget made it.
+if(TARGET velnor_nuget)
+  install(FILES ${VELNOR_NUPKG} DESTINATION dotnet)
+  velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/dotnet.md dotnet dotnet.md)
+endif()
 
 # CPack builds the preinstall target first; without this it would depend on
 # "all" and build every test suite. scripts/package-windows.sh builds the
 # targets the archive holds (VELNOR_SDK_TARGETS) instead.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_sim velnorctl velnor_msvc_implib)
-foreach(_target velnor_board_driver velnor_api_reference)
+foreach(_target velnor_board_driver velnor_api_reference velnor_nuget)
   if(TARGET ${_target})
     list(APPEND VELNOR_SDK_TARGETS ${_target})
   endif()

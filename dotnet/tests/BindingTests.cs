@@ -1,0 +1,216 @@
+using System;
+using System.Collections.Generic;
+using System.Diagnostics;
+using System.Runtime.InteropServices;
+using NUnit.Framework;
+using Velnor;
+
+namespace Velnor.Tests
+{
+    [TestFixture]
+    public class BindingTests : SimulationFixture
+    {
+        [TestCase(typeof(NativeVersion), 44)]
+        [TestCase(typeof(NativeClock), 16)]
+        [TestCase(typeof(NativeUpdateBlock), 1032)]
+        public void RecordsHaveTheLibrarysSizes(Type record, int size)
+        {
+            Assert.AreEqual(size, Marshal.SizeOf(record));
+        }
+
+        [Test]
+        public void RecordFieldsSitWhereTheLibraryPutsThem()
+        {
+            Assert.AreEqual(12, (int)Marshal.OffsetOf(typeof(NativeVersion), "Text"));
+            Assert.AreEqual(4, (int)Marshal.OffsetOf(typeof(NativeClock), "Reserved"));
+            Assert.AreEqual(8, (int)Marshal.OffsetOf(typeof(NativeClock), "FrequencyHz"));
+        }
+
+        [Test]
+        public void ListsAndOpensBoardsByIndexAndSerial()
+        {
+            Simulation.AddBoard("LAB-0002", new VersionInfo(1, 4, 0, "1.4.0-rc1"), new VersionInfo(3, 0, 7, "3.0.7"));
+            Assert.AreEqual("1.0.2", Library.Version.Text);
+            Assert.AreEqual(2, Board.Count);
+            var boards = Board.List();
+            Assert.AreEqual(new[] { "0: LAB-0001 (firmware 1.3.0, driver 2.4.1)", "1: LAB-0002 (firmware 1.4.0-rc1, driver 3.0.7)" },
+                            new[] { boards[0].ToString(), boards[1].ToString() });
+            using (Board board = Board.Open("LAB-0002"))
+            {
+                Assert.AreEqual(1, board.Index);
+                Assert.AreEqual("LAB-0002", board.Serial);
+                Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), board.FirmwareVersion);
+                Assert.AreEqual(new VersionInfo(3, 0, 7, "3.0.7"), board.DriverVersion);
+            }
+            using (Board board = Board.Open(0))
+            {
+                Assert.AreEqual("LAB-0001", board.Serial);
+            }
+            Assert.AreEqual(0, Simulation.OpenHandleCount);
+        }
+
+        [Test]
+        public void OpenBySerialNamesWhatItFound()
+        {
+            Simulation.AddBoard("LAB-0001");
+            var ambiguous = Assert.Throws<AmbiguousSerialException>(() => Board.Open("LAB-0001"));
+            Assert.AreEqual("2 boards have serial \"LAB-0001\", at indices 0, 1", ambiguous.Message);
+            var missing = Assert.Throws<BoardNotFoundException>(() => Board.Open("LAB-9"));
+            Assert.AreEqual("no board with serial \"LAB-9\"; present: 0: \"LAB-0001\", 1: \"LAB-0001\"", missing.Message);
+            Assert.AreEqual(0, Simulation.OpenHandleCount);
+        }
+
+        [Test]
+        public void EveryPropertyRoundTrips()
+        {
+            using (Board board = Board.Open(0))
+            {
+                foreach (Led led in new[] { Led.On, Led.Blink, Led.Off })
+                {
+                    board.Led = led;
+                    Assert.AreEqual(led, board.Led);
+                }
+                foreach (TriggerPolarity polarity in new[] { TriggerPolarity.Falling, TriggerPolarity.Rising })
+                {
+                    board.TriggerPolarity = polarity;
+                    Assert.AreEqual(polarity, board.TriggerPolarity);
+                }
+                board.TriggerStatus = TriggerStatus.Armed;
+                Assert.AreEqual(TriggerStatus.Armed, board.TriggerStatus);
+                Simulation.FireTrigger(BoardId);
+                Assert.AreEqual(TriggerStatus.Triggered, board.TriggerStatus);
+                board.TriggerStatus = TriggerStatus.Disarmed;
+                Assert.AreEqual(TriggerStatus.Disarmed, board.TriggerStatus);
+                foreach (Clock clock in new[] { new Clock(ClockMode.Internal, 125000000, 0xA1B2C3D4),
+                                                new Clock(ClockMode.External, 10000000) })
+                {
+                    board.Clock = clock;
+                    Assert.AreEqual(clock, board.Clock);
+                }
+                board.WriteRegister(0x140, 0xA5);
+                Assert.AreEqual(0xA5, Simulation.ReadRegister(BoardId, 0x140));
+                Assert.AreEqual(0xA5, board.ReadRegister(0x140));
+            }
+        }
+
+        private static IEnumerable<TestCaseData> Failures()
+        {
+            // what the board is made to do, the call, the exception, code, export, the log line after its stamp
+            yield return new TestCaseData(null, (Action<Board>)(b => Board.Open(7).Dispose()), typeof(InvalidDeviceException), -3,
+                "vl_device_open", "Error: Velnor:-3, Cannot retrieve device at index 7, only 1 device(s) found on the system: invalid_device").SetName("NoBoardAtIndex");
+            yield return new TestCaseData(null, (Action<Board>)(b => b.Clock = new Clock(ClockMode.Internal, 123456789)),
+                typeof(InvalidFrequencyException), -13, "vl_device_set_clock",
+                "Error: Velnor:-13, Invalid clock frequency: 123456789Hz. Try 123125000Hz or 123750000Hz: invalid_frequency").SetName("UnproducibleFrequency");
+            yield return new TestCaseData((Action)(() => Simulation.SetRequestStatus(BoardRequest.SetLed, -9)),
+                (Action<Board>)(b => b.Led = Led.On), typeof(InvalidBoardDataException), -9, "vl_device_set_id_led_state",
+                "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("DriverRefusesValue");
+            yield return new TestCaseData((Action)(() => Simulation.SetRequestStatus(BoardRequest.GetLed, 12345)),
+                (Action<Board>)(b => { var led = b.Led; }), typeof(VelnorException), 12345, "vl_device_get_id_led_state",
+                "Error: Velnor:12345, IOCTL failed: invalid_rc").SetName("UnnamedDriverStatus");
+            yield return new TestCaseData((Action)(() => Simulation.FailNext(SimulatedCall.DeviceIoControl, 1167)),
+                (Action<Board>)(b => { var serial = b.Serial; }), typeof(CallFailedException), -5, "vl_device_get_serial",
+                "Error: system:1167, DeviceIoControl failed: The device is not connected.").SetName("SystemCallFails");
+            yield return new TestCaseData((Action)(() => Simulation.NextOpenReturnsNull()),
+                (Action<Board>)(b => Board.Open(0).Dispose()), typeof(InternalErrorException), -1, "vl_device_open",
+                @"Error: Velnor:-1, Could not open device. Path was \\?\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}: internal_error").SetName("NullHandleFromSystem");
+        }
+
+        [TestCaseSource("Failures")]
+        public void FailuresCarryCodeExportAndLogLine(Action arrange, Action<Board> call, Type type, int code,
+                                                      string function, string logText)
+        {
+            using (Board board = Board.Open(0))
+            {
+                if (arrange != null)
+                {
+                    arrange();
+                }
+                var error = (VelnorException)Assert.Throws(type, () => call(board));
+                Assert.AreEqual(code, (int)error.ResultCode);
+                Assert.AreEqual(function, error.Function);
+                Assert.IsNull(error.LogLineAbsence);
+                string expected = "[Velnor] [error] [" + function + "] " + logText;
+                Assert.AreEqual(expected, WithoutStamp(error.LogLine));
+                Assert.AreEqual(string.Format("{0} failed: {1} ({2}); Velnor.log: {3}", function,
+                                              VelnorException.NameOf(code), code, error.LogLine), error.Message);
+            }
+        }
+
+        [TestCase(123456789L, new[] { 123125000L, 123750000L })]
+        [TestCase(1L, new[] { 9375000L })]
+        [TestCase(3000000000L, new[] { 1100000000L })]
+        public void RefusedFrequencyGivesItsNeighboursAndSendsNothing(long hz, long[] nearest)
+        {
+            using (Board board = Board.Open(0))
+            {
+                long requests = Simulation.RequestCount;
+                var error = Assert.Throws<InvalidFrequencyException>(() => board.Clock = new Clock(ClockMode.Internal, hz));
+                Assert.AreEqual(nearest, error.Nearest);
+                Assert.AreEqual(hz, error.RequestedHz);
+                StringAssert.EndsWith(string.Join("Hz or ", nearest) + "Hz: invalid_frequency", error.LogLine);
+                Assert.AreEqual(requests, Simulation.RequestCount);
+            }
+        }
+
+        private static IEnumerable<TestCaseData> OutOfRange()
+        {
+            yield return new TestCaseData((Action<Board>)(b => Board.Open(-1)), "index").SetName("NegativeIndex");
+            yield return new TestCaseData((Action<Board>)(b => b.ReadRegister(-1)), "address").SetName("NegativeAddress");
+            yield return new TestCaseData((Action<Board>)(b => b.ReadRegister(0x233)), "address").SetName("AddressAboveBoard");
+            yield return new TestCaseData((Action<Board>)(b => b.WriteRegister(0x233, 1)), "address").SetName("WriteAboveBoard");
+            yield return new TestCaseData((Action<Board>)(b => b.Led = (Led)3), "value").SetName("UnnamedLed");
+            yield return new TestCaseData((Action<Board>)(b => b.TriggerPolarity = (TriggerPolarity)2), "value").SetName("UnnamedPolarity");
+            yield return new TestCaseData((Action<Board>)(b => b.TriggerStatus = TriggerStatus.Triggered), "value").SetName("SetTriggered");
+            yield return new TestCaseData((Action<Board>)(b => b.Clock = new Clock((ClockMode)2, 10000000)), "value").SetName("UnnamedClockMode");
+        }
+
+        [TestCaseSource("OutOfRange")]
+        public void ValuesThatDoNotFitAreRefusedBeforeAnythingIsSent(Action<Board> call, string parameter)
+        {
+            using (Board board = Board.Open(0))
+            {
+                long requests = Simulation.RequestCount, opens = Simulation.CallCount(SimulatedCall.CreateFile);
+                var error = Assert.Throws<ArgumentOutOfRangeException>(() => call(board));
+                Assert.AreEqual(parameter, error.ParamName);
+                Assert.AreEqual(requests, Simulation.RequestCount);
+                Assert.AreEqual(opens, Simulation.CallCount(SimulatedCall.CreateFile));
+            }
+        }
+
+        [Test]
+        public void DisposedBoardRefusesEveryCall()
+        {
+            Board board = Board.Open(0);
+            Assert.AreEqual(1, Simulation.OpenHandleCount);
+            board.Dispose();
+            board.Close();
+            Assert.IsTrue(board.IsClosed);
+            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            long requests = Simulation.RequestCount;
+            Assert.Throws<ObjectDisposedException>(() => { var status = board.TriggerStatus; });
+            Assert.Throws<ObjectDisposedException>(() => board.Led = Led.On);
+            Assert.Throws<ObjectDisposedException>(() => board.UpdateReset());
+            Assert.AreEqual(requests, Simulation.RequestCount);
+        }
+
+        [Test]
+        public void MissingLibraryIsExplained()
+        {
+            var start = new ProcessStartInfo("mono", "\"" + typeof(Board).Assembly.Location.Replace("Velnor.Net.dll", "BoardTour.exe") + "\"")
+            {
+                UseShellExecute = false, RedirectStandardError = true, RedirectStandardOutput = true
+            };
+            start.EnvironmentVariables.Remove("LD_LIBRARY_PATH");
+            using (Process child = Process.Start(start))
+            {
+                string error = child.StandardError.ReadToEnd();
+                child.StandardOutput.ReadToEnd();
+                child.WaitForExit();
+                Assert.AreNotEqual(0, child.ExitCode);
+                StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library " +
+                                      "(libvelnor.so.1, through the dllmap of Velnor.Net.dll.config). Looked in: ", error);
+                StringAssert.Contains("What to do: add the folder of libvelnor.so.1 and libvelnor_sim.so to LD_LIBRARY_PATH", error);
+            }
+        }
+    }
+}

@@ -1,0 +1,134 @@
+using System;
+using System.Collections.Generic;
+using System.Linq;
+using System.Text;
+using NUnit.Framework;
+using Velnor;
+
+namespace Velnor.Tests
+{
+    [TestFixture]
+    public class FirmwareTests : SimulationFixture
+    {
+        private static readonly byte[] CheckPayload = Encoding.ASCII.GetBytes("123456789");
+
+        [Test]
+        public void PackWritesTheBoardsHeader()
+        {
+            byte[] image = Firmware.Pack(CheckPayload, "1.4.0-rc1");
+            var header = new byte[64];
+            Encoding.ASCII.GetBytes("VLFW").CopyTo(header, 0);
+            header[4] = 1;
+            header[8] = 1;
+            header[12] = 4;
+            Encoding.ASCII.GetBytes("1.4.0-rc1").CopyTo(header, 20);
+            header[52] = 9;
+            // CRC-32 of "123456789" is the algorithm's check value 0xCBF43926.
+            new byte[] { 0x26, 0x39, 0xF4, 0xCB }.CopyTo(header, 56);
+            Assert.AreEqual(header.Concat(CheckPayload).ToArray(), image);
+            Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), Firmware.Check(image));
+        }
+
+        private static IEnumerable<TestCaseData> RefusedPacks()
+        {
+            yield return new TestCaseData(new byte[0], "1.4.0", "the payload is empty; the board takes 1 to 16777152 bytes").SetName("EmptyPayload");
+            yield return new TestCaseData(new byte[Firmware.PayloadMax + 1], "1.4.0", "payload of 16777153 bytes is above the board's 16777152").SetName("PayloadTooLarge");
+            yield return new TestCaseData(CheckPayload, "1.4", "firmware version \"1.4\" does not start with major.minor.patch").SetName("TwoNumbers");
+            yield return new TestCaseData(CheckPayload, "1.4.0-" + new string('x', 27), "version text \"1.4.0-" + new string('x', 27) + "\" is longer than 32 bytes").SetName("TextTooLong");
+        }
+
+        [TestCaseSource("RefusedPacks")]
+        public void PackRefuses(byte[] payload, string version, string reason)
+        {
+            var error = Assert.Throws<ArgumentException>(() => Firmware.Pack(payload, version));
+            StringAssert.StartsWith(reason, error.Message);
+        }
+
+        [TestCase("1.4.0-rc1", true)]
+        [TestCase("build 7", true)]
+        [TestCase("2.0.0", false)]
+        [TestCase("1.4.01", false)]
+        public void PackedTextAgreesWithTheNumbers(string text, bool accepted)
+        {
+            var version = new VersionInfo(1, 4, 0, text);
+            if (accepted)
+            {
+                Assert.AreEqual(version, Firmware.Check(Firmware.Pack(CheckPayload, version)));
+                return;
+            }
+            var error = Assert.Throws<ArgumentException>(() => Firmware.Pack(CheckPayload, version));
+            StringAssert.StartsWith("version text \"" + text + "\" contradicts the numbers 1.4.0", error.Message);
+        }
+
+        private static IEnumerable<TestCaseData> BadImages()
+        {
+            // byte to change (or a new length), its value, the reason
+            yield return new TestCaseData(-1, 63, "63 bytes, shorter than the 64-byte header").SetName("ShortHeader");
+            yield return new TestCaseData(0, (int)'X', "the magic is not \"VLFW\"").SetName("Magic");
+            yield return new TestCaseData(4, 2, "header version 2, not 1").SetName("HeaderVersion");
+            yield return new TestCaseData(60, 1, "reserved header field is 0x1, not 0").SetName("Reserved");
+            yield return new TestCaseData(-1, 72, "image is 72 bytes, the header says 73").SetName("Truncated");
+            yield return new TestCaseData(64, (int)'0', "payload CRC-32 is 0xdc8f2d65, the header says 0xcbf43926").SetName("Crc");
+            yield return new TestCaseData(20, (int)'2', "version text \"2.4.0-rc1\" contradicts the numbers 1.4.0").SetName("Contradiction");
+        }
+
+        [TestCaseSource("BadImages")]
+        public void CheckRefuses(int at, int value, string reason)
+        {
+            byte[] image = Firmware.Pack(CheckPayload, "1.4.0-rc1");
+            if (at < 0)
+            {
+                Array.Resize(ref image, value);
+            }
+            else
+            {
+                image[at] = (byte)value;
+            }
+            Assert.AreEqual(reason, Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
+        }
+
+        [Test]
+        public void CheckRefusesAnEmptyPayload()
+        {
+            var image = new byte[64];
+            Encoding.ASCII.GetBytes("VLFW1").CopyTo(image, 0);
+            image[4] = 1;
+            Assert.AreEqual("the payload is empty", Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
+        }
+
+        [Test]
+        public void UpdateReportsProgressAndReturnsTheNewVersion()
+        {
+            byte[] image = Firmware.Pack(Enumerable.Range(0, 2500).Select(i => (byte)i).ToArray(), "1.4.0-rc1");
+            var progress = new List<string>();
+            using (Board board = Board.Open(0))
+            {
+                VersionInfo version = board.UpdateFirmware(image, (sent, total) => progress.Add(sent + "/" + total));
+                Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), version);
+                Assert.AreEqual(version, board.FirmwareVersion);
+                Assert.AreEqual(UpdateState.Done, board.GetUpdateStatus().State);
+            }
+            Assert.AreEqual(new[] { "1024/2564", "2048/2564", "2564/2564" }, progress);
+        }
+
+        [Test]
+        public void FailedUpdateIsReset()
+        {
+            byte[] image = Firmware.Pack(new byte[3000], "2.0.0");
+            using (Board board = Board.Open(0))
+            {
+                var fromCallback = Assert.Throws<InvalidOperationException>(() =>
+                    board.UpdateFirmware(image, (sent, total) => { throw new InvalidOperationException("stop at " + sent); }));
+                Assert.AreEqual("stop at 1024", fromCallback.Message);
+                Assert.AreEqual(new UpdateStatus(UpdateState.Idle, 0).State, board.GetUpdateStatus().State);
+                Assert.AreEqual(0, board.GetUpdateStatus().Received);
+
+                Simulation.SetRequestStatus(BoardRequest.UpdateWrite, (int)ResultCode.InvalidData);
+                var fromBoard = Assert.Throws<InvalidBoardDataException>(() => board.UpdateFirmware(image, null));
+                Assert.AreEqual("vl_device_update_write", fromBoard.Function);
+                Assert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
+                Assert.AreEqual(new VersionInfo(1, 3, 0, "1.3.0"), board.FirmwareVersion);
+            }
+        }
+    }
+}
