@@ -4,12 +4,21 @@
 
 #include <spdlog/spdlog.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <regex>
+#include <thread>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace {
@@ -57,18 +66,139 @@ TEST_F(LogFileFaults, TemporaryDirectoryReadOnly) {
 }
 #endif
 
+#ifndef _WIN32
+// What another user of a shared temporary folder may plant as Velnor.log.
+// Each is refused as it stands, at once: the calls return their own codes,
+// the planted entry and any file it names keep their contents, no file is
+// made where a link points, and nothing is read from a FIFO's far end.
+TEST_F(LogFileFaults, PlantedLinkFifoOrSecondNameIsRefusedAtOnce) {
+    const fs::path log = velnor_test::log_file();
+    const fs::path victim = velnor_test::temp_dir() / "victim.txt";
+    const fs::path nowhere = velnor_test::temp_dir() / "made-through-a-link";
+    const std::string contents = "a file of the user's own\n";
+    enum class plant { link_to_file, link_to_nothing, fifo, fifo_with_reader, second_name };
+    struct planted_t {
+        const char* what;
+        plant how;
+        fs::file_type type; // of the planted entry itself
+    };
+    const planted_t cases[] = {
+        {"symbolic link to a file", plant::link_to_file, fs::file_type::symlink},
+        {"symbolic link to nothing", plant::link_to_nothing, fs::file_type::symlink},
+        {"FIFO without a reader", plant::fifo, fs::file_type::fifo},
+        {"FIFO with a reader", plant::fifo_with_reader, fs::file_type::fifo},
+        {"second name of a file", plant::second_name, fs::file_type::regular},
+    };
+    for (const planted_t& c : cases) {
+        SCOPED_TRACE(c.what);
+        velnor_test::reset_log();
+        std::ofstream(victim, std::ios::binary) << contents;
+        switch (c.how) {
+        case plant::link_to_file:
+            fs::create_symlink(victim, log);
+            break;
+        case plant::link_to_nothing:
+            fs::create_symlink(nowhere, log);
+            break;
+        case plant::fifo:
+        case plant::fifo_with_reader:
+            ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+            break;
+        case plant::second_name:
+            fs::create_hard_link(victim, log);
+            break;
+        }
+        const bool with_reader = c.how == plant::fifo_with_reader;
+        const int reader = with_reader ? ::open(log.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        ASSERT_EQ(reader >= 0, with_reader);
+
+        // A writer stuck waiting for a FIFO's reader is let go by opening its
+        // far end, so the test fails instead of hanging.
+        std::promise<void> done;
+        std::future<void> returned = done.get_future();
+        std::thread caller([&done] {
+            expect_failures_return_their_codes();
+            done.set_value();
+        });
+        const bool prompt = returned.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        const int release = prompt ? -1 : ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
+        caller.join();
+        EXPECT_TRUE(prompt) << "the failing calls waited on the planted entry";
+
+        EXPECT_EQ(fs::symlink_status(log).type(), c.type);
+        EXPECT_EQ(velnor_test::read_file_bytes(victim), contents);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+        if (reader >= 0) {
+            char byte = 0;
+            EXPECT_LE(::read(reader, &byte, 1), 0) << "a line went into the FIFO";
+            ::close(reader);
+        }
+        if (release >= 0) {
+            ::close(release);
+        }
+        fs::remove(log);
+        expect_next_failure_logs_one_line();
+    }
+}
+#endif
+
 #ifdef __linux__
-// Every write fails with ENOSPC; the logger reports that on standard error,
-// never on standard output.
-TEST_F(LogFileFaults, FullDisk) {
-    fs::create_symlink("/dev/full", velnor_test::log_file());
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    expect_failures_return_their_codes();
-    const std::string reported = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(reported.find("No space left on device"), std::string::npos) << reported;
-    fs::remove(velnor_test::log_file());
+// Takes what the process writes to standard output and standard error while
+// `body` runs, through pipes: the test's own files may not grow meanwhile.
+std::pair<std::string, std::string> output_of(const std::function<void()>& body) {
+    int out[2];
+    int err[2];
+    EXPECT_EQ(::pipe(out), 0);
+    EXPECT_EQ(::pipe(err), 0);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int saved_out = ::dup(1);
+    const int saved_err = ::dup(2);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    body();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::dup2(saved_out, 1);
+    ::dup2(saved_err, 2);
+    for (const int fd : {saved_out, saved_err, out[1], err[1]}) {
+        ::close(fd);
+    }
+    auto drain = [](int fd) {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        return text;
+    };
+    return {drain(out[0]), drain(err[0])};
+}
+
+// Every write to the file fails (it may not grow past 0 bytes: EFBIG); the
+// logger reports that on standard error, never on standard output, and the
+// calls keep their own codes.
+TEST_F(LogFileFaults, WritesThatFail) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto [out, err] = output_of([&] {
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+        expect_failures_return_their_codes();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    });
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(out, "");
+    // spdlog's own handler, at most one report a second.
+    EXPECT_TRUE(
+        std::regex_match(err, std::regex(R"(\[\*\*\* LOG ERROR #0001 \*\*\*\] \[[-0-9 :]+\] )"
+                                         R"(\[Velnor\] \{Failed writing to the log file: )"
+                                         R"(File too large\}\n)")))
+        << err;
+    EXPECT_EQ(velnor_test::read_log_bytes(), "");
     expect_next_failure_logs_one_line();
 }
 #endif

@@ -1,12 +1,13 @@
 #include "log/logger.h"
 
 #include "log/log_context.h"
+#include "log/log_file_sink.h"
 #include "platform/os.h"
 
-#include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -37,11 +38,16 @@ std::shared_ptr<spdlog::logger> velnor_logger() {
     }
     const velnor_log_context_t& context = log_context();
     spdlog::drop(context.name);
-    // The sink makes any missing folder on its path; holding the directory
-    // leaves it nothing to make, and a directory that has gone since the
-    // path was fixed costs the line, never a folder of the library's own.
+    // The directory stays where it is while the file is opened in it; one
+    // that has gone since the path was fixed costs the line. Nothing here
+    // makes a folder, and a link, FIFO or device planted as the file is
+    // refused, costing the line too.
     const velnor::os::directory_hold_t hold(context.directory);
-    auto logger = spdlog::basic_logger_mt(context.name, context.file.native(), true);
+    auto sink = std::make_shared<log_file_sink_t>(context.file);
+    auto logger = std::make_shared<spdlog::logger>(context.name, std::move(sink));
+    // Registers it and gives it the registry's formatter, as spdlog's own
+    // factories do.
+    spdlog::initialize_logger(logger);
     const auto level = static_cast<spdlog::level::level_enum>(context.level);
     logger->flush_on(level);
     logger->set_level(level);

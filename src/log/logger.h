@@ -1,4 +1,4 @@
-// The log room: the library's logger "Velnor", one file sink in the
+// The log room: the library's logger "Velnor", one sink on a file in the
 // temporary directory, made at the first failure of the process. It depends
 // on nothing of the library's but fmt and spdlog, so any room may log.
 #pragma once

@@ -1,10 +1,27 @@
-// The temporary directory on a POSIX host: names are bytes, so the narrow
-// text is the name itself.
+// The temporary directory and the log file on a POSIX host: names are bytes,
+// so the narrow text is the name itself.
 #include "platform/os.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <system_error>
 
 namespace velnor::os {
+namespace {
+
+[[noreturn]] void fail_log_file(const std::filesystem::path& file, int error) {
+    throw std::filesystem::filesystem_error("log file", file,
+                                            std::error_code(error, std::generic_category()));
+}
+
+int descriptor(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+} // namespace
 
 std::filesystem::path temp_directory() {
     return std::filesystem::temp_directory_path();
@@ -23,5 +40,50 @@ directory_hold_t::directory_hold_t(const std::filesystem::path& dir) {
 }
 
 directory_hold_t::~directory_hold_t() = default;
+
+log_file_t::log_file_t(const std::filesystem::path& file) {
+    // O_NOFOLLOW: a planted link fails here (ELOOP) instead of naming the
+    // file to empty. O_NONBLOCK: a FIFO without a reader fails at once
+    // (ENXIO) instead of waiting for one; on a regular file it changes nothing.
+    const int fd = ::open(
+        file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        fail_log_file(file, errno);
+    }
+    struct stat info {};
+    const bool read = ::fstat(fd, &info) == 0;
+    int error = read ? 0 : errno;
+    // A FIFO with a reader, a device, or a second name of another file.
+    if (read && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
+        error = ENOTSUP;
+    }
+    if (error == 0 && ::ftruncate(fd, 0) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::close(fd);
+        fail_log_file(file, error);
+    }
+    handle_ = fd;
+}
+
+log_file_t::~log_file_t() {
+    ::close(descriptor(handle_));
+}
+
+void log_file_t::append(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor(handle_), data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::system_error(errno, std::generic_category(),
+                                    "Failed writing to the log file");
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
 
 } // namespace velnor::os

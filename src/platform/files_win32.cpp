@@ -1,5 +1,6 @@
 // The temporary directory on Windows: the system's wide text, its narrow
-// form in the file functions' code page, and a hold on the directory.
+// form in the file functions' code page, a hold on the directory, and the
+// log file in it.
 #include "platform/os.h"
 
 #include <locale.h>
@@ -23,6 +24,10 @@ UINT file_code_page() {
         return CP_UTF8;
     }
     return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+}
+
+HANDLE as_handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
 }
 
 HANDLE open_directory(const std::filesystem::path& dir, DWORD share) {
@@ -106,6 +111,60 @@ directory_hold_t::directory_hold_t(const std::filesystem::path& dir) {
 
 directory_hold_t::~directory_hold_t() {
     ::CloseHandle(handle_);
+}
+
+log_file_t::log_file_t(const std::filesystem::path& file) {
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a planted link itself, not what it
+    // names, so that it can be refused below untouched.
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        fail("log file", file, ::GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = ::GetFileInformationByHandle(handle, &info) != 0;
+    DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
+    constexpr DWORD not_a_file = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    // A link, a device, or a second name of another file.
+    if (read && (::GetFileType(handle) != FILE_TYPE_DISK ||
+                 (info.dwFileAttributes & not_a_file) != 0 || info.nNumberOfLinks != 1)) {
+        error = ERROR_NOT_SUPPORTED;
+    }
+    // The file pointer is at the start: this empties the file.
+    if (error == ERROR_SUCCESS && !::SetEndOfFile(handle)) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        ::CloseHandle(handle);
+        fail("log file", file, error);
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+}
+
+log_file_t::~log_file_t() {
+    ::CloseHandle(as_handle(handle_));
+}
+
+void log_file_t::append(const char* data, std::size_t size) {
+    constexpr std::size_t most = 1u << 30;
+    while (size > 0) {
+        // Both offsets all ones: each write goes to the end of the file as it
+        // is then, after any line another process has appended.
+        OVERLAPPED at_end{};
+        at_end.Offset = 0xFFFFFFFFu;
+        at_end.OffsetHigh = 0xFFFFFFFFu;
+        const DWORD chunk = static_cast<DWORD>(size < most ? size : most);
+        DWORD written = 0;
+        const bool wrote = ::WriteFile(as_handle(handle_), data, chunk, &written, &at_end) != 0;
+        if (!wrote || written == 0) {
+            const DWORD error = wrote ? ERROR_WRITE_FAULT : ::GetLastError();
+            throw std::system_error(static_cast<int>(error), std::system_category(),
+                                    "Failed writing to the log file");
+        }
+        data += written;
+        size -= written;
+    }
 }
 
 } // namespace velnor::os

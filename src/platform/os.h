@@ -5,12 +5,14 @@
 // this header knows which platform it runs on.
 //
 // The temporary directory, where the log goes, is the host's real file
-// system in both backends: its three functions below follow the host
+// system in both backends: its functions and the log file below follow the host
 // (Windows' code pages and handles, or POSIX's byte names), not the backend.
 #pragma once
 
 #include "platform/win_types.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -59,12 +61,11 @@ std::filesystem::path temp_directory();
 // a look-alike or a default character). On POSIX hosts the name's bytes.
 std::optional<std::string> file_system_text(const std::filesystem::path& dir);
 
-// Keeps a directory where it is while a file is made in it, so that a file
-// sink that makes missing folders finds nothing to make. On Windows an open
-// handle that shares no delete access: the directory can be neither removed
-// nor renamed while the hold lives. POSIX has no such lock; there the hold
-// checks only. Throws std::filesystem::filesystem_error when dir is not an
-// existing directory.
+// Keeps a directory where it is while the log file is opened in it. On
+// Windows an open handle that shares no delete access: the directory can be
+// neither removed nor renamed while the hold lives. POSIX has no such lock;
+// there the hold checks only. Throws std::filesystem::filesystem_error when
+// dir is not an existing directory.
 class directory_hold_t {
 public:
     explicit directory_hold_t(const std::filesystem::path& dir);
@@ -74,6 +75,27 @@ public:
 
 private:
     [[maybe_unused]] void* handle_ = nullptr; // used by the Windows hold only
+};
+
+// The log file, held open for appending and closed with its owner. The name
+// is opened as it stands, in one step: a symbolic link (on Windows any
+// reparse point) is not followed, a FIFO or device is not waited on, and only
+// a regular file with no second name is taken; it is made when missing (never
+// a folder) and emptied once taken. Anything else is left as it was and the
+// constructor throws std::filesystem::filesystem_error naming "log file".
+class log_file_t {
+public:
+    explicit log_file_t(const std::filesystem::path& file);
+    ~log_file_t();
+    log_file_t(const log_file_t&) = delete;
+    log_file_t& operator=(const log_file_t&) = delete;
+
+    // Writes the bytes at the file's end, wherever other processes' lines
+    // have moved it. Throws std::system_error when they cannot all be written.
+    void append(const char* data, std::size_t size);
+
+private:
+    std::intptr_t handle_; // a file descriptor on POSIX, a HANDLE on Windows
 };
 
 } // namespace velnor::os
