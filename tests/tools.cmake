@@ -32,6 +32,18 @@ if(VELNOR_BUILD_TOOLS)
       PASS_REGULAR_EXPRESSION "Try 123125000Hz or 123750000Hz.*firmware now 1\\.4\\.0")
   endif()
 
+  # The Windows tool under Wine, as a Windows user runs it: file names in any
+  # script, a reader that goes away during an update, the library it loaded.
+  if(WIN32 AND TARGET velnorctl_virtual)
+    velnor_add_test(velnorctl_windows_test SOURCES velnorctl_windows_test.cpp)
+    target_compile_definitions(velnorctl_windows_test PRIVATE
+      VELNORCTL_EXE="$<TARGET_FILE:velnorctl>"
+      VELNORCTL_VIRTUAL_DIR="$<TARGET_FILE_DIR:velnorctl_virtual>"
+      VELNOR_PRODUCT_DLL="$<TARGET_FILE:velnor>" VELNOR_VERSION="${PROJECT_VERSION}")
+    add_dependencies(velnorctl_windows_test velnorctl velnorctl_virtual)
+    set_tests_properties(velnorctl_windows_test PROPERTIES TIMEOUT 180) # about 30 s under Wine
+  endif()
+
   if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
     # The examples' refused clocks are logged: into a folder of the run's own.
     set(_examples_tmp ${CMAKE_CURRENT_BINARY_DIR}/examples_tmp)
