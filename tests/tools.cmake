@@ -41,7 +41,7 @@ if(VELNOR_BUILD_TOOLS)
       VELNORCTL_VIRTUAL_DIR="$<TARGET_FILE_DIR:velnorctl_virtual>"
       VELNOR_PRODUCT_DLL="$<TARGET_FILE:velnor>" VELNOR_VERSION="${PROJECT_VERSION}")
     add_dependencies(velnorctl_windows_test velnorctl velnorctl_virtual)
-    set_tests_properties(velnorctl_windows_test PROPERTIES TIMEOUT 180) # about 30 s under Wine
+    set_tests_properties(velnorctl_windows_test PROPERTIES TIMEOUT 60) # a few seconds under Wine
   endif()
 
   if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
