@@ -6,9 +6,12 @@
 #
 # Builds what is missing (the mingw configuration with the driver), installs
 # the driver with two boards from its .inf through SetupAPI (as the device
-# installer does), then in one Wine session runs the end-to-end
-# tests on the harness's cfgmgr32.dll, the check on Wine's own cfgmgr32.dll,
-# and the request-time benchmark. Exit status: 0 when every run passed.
+# installer does) and the harness's cfgmgr32.dll in the prefix's system
+# folder (the only place Velnor.dll loads it from), then in one Wine session
+# runs the end-to-end tests on the harness's cfgmgr32.dll, the check on
+# Wine's own cfgmgr32.dll, the check that a cfgmgr32.dll planted beside the
+# application is not loaded, and the request-time benchmark. Exit status: 0
+# when every run passed.
 #
 # Environment: VELNOR_E2E_BENCH_REQUESTS (default 2000; 0 skips the benchmark),
 # VELNOR_E2E_RUN_TIMEOUT (seconds per Wine run, default 120), VELNOR_E2E_KEEP=1
@@ -30,7 +33,8 @@ say() { printf 'run-e2e-wine: %s\n' "$*"; }
 files_env=$build/tests/e2e/e2e_files.env
 package_env=$build/tests/sdk/driver_package.env
 install_from=${VELNOR_E2E_INSTALL:-inf}
-targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_board_driver velnor_install_driver)
+targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_e2e_planted_cfgmgr32 velnor_board_driver
+  velnor_install_driver)
 if [[ ! -f $build/CMakeCache.txt ]]; then
   say "configuring $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
@@ -52,7 +56,8 @@ if [[ $install_from == inf ]]; then
   source "$package_env"
   driver_files=("$INSTALL_DRIVER_EXE" "$DRIVER_INF")
 fi
-for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$DRIVER_SYS" "${driver_files[@]}"; do
+for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$PLANTED_CFGMGR32_DLL" "$DRIVER_SYS" \
+  "${driver_files[@]}"; do
   if [[ ! -f $f ]]; then
     say "building ${targets[*]}"
     cmake --build "$build" -j2 --target "${targets[@]}"
@@ -81,7 +86,7 @@ WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
 
 drive_c=$WINEPREFIX/drive_c
-mkdir -p "$drive_c/velnor-e2e/harness" "$drive_c/velnor-e2e/system" "$drive_c/velnor-e2e/driver"
+mkdir -p "$drive_c/velnor-e2e/app" "$drive_c/velnor-e2e/planted" "$drive_c/velnor-e2e/driver"
 if [[ $install_from == inf ]]; then
   say "installing velnor_board.sys with two boards from velnor_board.inf"
   cp "$DRIVER_SYS" "$DRIVER_INF" "$INSTALL_DRIVER_EXE" "$drive_c/velnor-e2e/driver/"
@@ -101,9 +106,13 @@ fi
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 
-# Two application folders: only the first holds the harness's cfgmgr32.dll.
-cp "$E2E_EXE" "$VELNOR_DLL" "$CFGMGR32_DLL" "$drive_c/velnor-e2e/harness/"
-cp "$E2E_EXE" "$VELNOR_DLL" "$drive_c/velnor-e2e/system/"
+# The harness's cfgmgr32.dll replaces Wine's stand-in in this prefix's
+# system folder; a run takes it with the native DLL preferred
+# (cfgmgr32=n,b), or Wine's own with cfgmgr32=b. Two application folders:
+# the second also holds a made-up cfgmgr32.dll, planted beside the binary.
+cp "$CFGMGR32_DLL" "$drive_c/windows/system32/cfgmgr32.dll"
+cp "$E2E_EXE" "$VELNOR_DLL" "$drive_c/velnor-e2e/app/"
+cp "$E2E_EXE" "$VELNOR_DLL" "$PLANTED_CFGMGR32_DLL" "$drive_c/velnor-e2e/planted/"
 exe=$(basename "$E2E_EXE")
 
 # One session for every run: the driver lives only as long as the session.
@@ -126,12 +135,16 @@ run() {
 }
 
 say "end-to-end tests on the harness's cfgmgr32.dll"
-run harness.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\harness\\$exe"
+run harness.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe"
 say "discovery on Wine's own cfgmgr32.dll"
-run system.txt "$wine" "C:\\velnor-e2e\\system\\$exe" --system-cfgmgr32
+run system.txt env WINEDLLOVERRIDES="cfgmgr32=b" "$wine" "C:\\velnor-e2e\\app\\$exe" \
+  --system-cfgmgr32
+say "a cfgmgr32.dll planted beside the application"
+run planted.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\planted\\$exe" \
+  --planted-cfgmgr32
 if ((bench_requests > 0)); then
   say "request time"
-  run bench.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\harness\\$exe" \
+  run bench.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe" \
     --bench "$bench_requests"
 fi
 
@@ -144,6 +157,7 @@ summary() {
 say "summary ($((SECONDS - started)) s)"
 summary "harness cfgmgr32.dll" "$work/harness.txt"
 summary "Wine's cfgmgr32.dll" "$work/system.txt"
+summary "planted cfgmgr32.dll" "$work/planted.txt"
 if ((bench_requests > 0)); then
   grep '^bench:' "$work/bench.txt" | sed 's/^/  /' || true
 fi

@@ -1,6 +1,7 @@
-// The end-to-end binary. Without arguments it runs every suite but the one
-// meant for Wine's own cfgmgr32.dll. Modes:
+// The end-to-end binary. Without arguments it runs every suite but the ones
+// meant for Wine's own cfgmgr32.dll and for a planted one. Modes:
 //   --system-cfgmgr32  only the SystemConfigurationManager suite
+//   --planted-cfgmgr32 only the PlantedConfigurationManager suite
 //   --bench [N]        time N requests per path (default 10000), no tests
 //   --log-child        the child process of the log tests
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    bool system_cfgmgr32 = false;
+    const char* only = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--log-child") == 0) {
             return e2e::run_log_child();
@@ -23,14 +24,17 @@ int main(int argc, char** argv) {
             return e2e::run_bench(requests > 0 ? requests : 10000);
         }
         if (std::strcmp(argv[i], "--system-cfgmgr32") == 0) {
-            system_cfgmgr32 = true;
+            only = "SystemConfigurationManager.*";
+        }
+        if (std::strcmp(argv[i], "--planted-cfgmgr32") == 0) {
+            only = "PlantedConfigurationManager.*";
         }
     }
     std::string filter = GTEST_FLAG_GET(filter);
-    if (system_cfgmgr32) {
-        filter = "SystemConfigurationManager.*";
+    if (only != nullptr) {
+        filter = only;
     } else if (filter == "*") {
-        filter = "*-SystemConfigurationManager.*";
+        filter = "*-SystemConfigurationManager.*:PlantedConfigurationManager.*";
     }
     GTEST_FLAG_SET(filter, filter);
     return RUN_ALL_TESTS();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board_fixture.h"
+#include "configuration_manager.h"
 #include "driver_link.h"
 #include "support/firmware_image.h"
 #include "velnor.h"
@@ -31,12 +32,13 @@ TEST(Discovery, CountsTheTwoInstalledBoards) {
     EXPECT_EQ(count, board_interface_paths().size());
 }
 
-TEST(Discovery, RunsOnTheHarnessConfigurationManager) {
+TEST(Discovery, RunsOnTheHarnessConfigurationManagerFromTheSystemFolder) {
     // Wine's own cfgmgr32 has the device-ID calls; the harness's has only the list calls.
-    HMODULE cfgmgr32 = GetModuleHandleW(L"cfgmgr32.dll");
+    HMODULE cfgmgr32 = configuration_manager_after_a_count();
     ASSERT_NE(cfgmgr32, nullptr);
     EXPECT_EQ(GetProcAddress(cfgmgr32, "CM_Get_Device_ID_ListA"), nullptr)
         << "the run must load the harness's cfgmgr32.dll (WINEDLLOVERRIDES=cfgmgr32=n,b)";
+    EXPECT_EQ(folder_of(cfgmgr32), system_folder());
 }
 
 TEST(Handles, OpenFailsWithInvalidDeviceWhenIndexIsPastTheEnd) {

@@ -1,4 +1,5 @@
-// Run on Wine's own cfgmgr32.dll, whose interface-list calls answer
+// Run on Wine's own cfgmgr32.dll (WINEDLLOVERRIDES=cfgmgr32=b, while the
+// harness's lies in the system folder), whose interface-list calls answer
 // CR_FAILURE: discovery fails cleanly instead of crashing. Selected by
 // --system-cfgmgr32; the main run skips this suite.
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 #include <string>
 
+#include "configuration_manager.h"
 #include "velnor.h"
 #include "velnor_log.h"
 
@@ -18,7 +20,7 @@ const char* const size_call = "Call to CM_Get_Device_Interface_List_Size( &list_
                               "failure";
 
 TEST(SystemConfigurationManager, RunsOnWinesOwnConfigurationManager) {
-    HMODULE cfgmgr32 = GetModuleHandleW(L"cfgmgr32.dll");
+    HMODULE cfgmgr32 = configuration_manager_after_a_count();
     ASSERT_NE(cfgmgr32, nullptr);
     EXPECT_NE(GetProcAddress(cfgmgr32, "CM_Get_Device_ID_ListA"), nullptr)
         << "this run must not load the harness's cfgmgr32.dll";
