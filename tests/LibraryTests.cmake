@@ -4,19 +4,21 @@ velnor_add_test(library_test LIBRARY SOURCES
   error_model_test.cpp logger_test.cpp discovery_test.cpp handles_test.cpp transport_test.cpp
   properties_test.cpp clock_test.cpp update_test.cpp protocol_table_test.cpp
   driver_bytes_test.cpp
-  LIBS velnor_board_protocol)
-velnor_add_test(concurrency_test LIBRARY SOURCES concurrency_test.cpp LABELS concurrency)
-velnor_add_test(allocation_test LIBRARY SOURCES allocation_test.cpp LIBS velnor_test_counting_new)
+  LIBS velnor_board_protocol TIMEOUT 30) # 0.6 s natively, 3.5 s under Wine
+velnor_add_test(concurrency_test LIBRARY SOURCES concurrency_test.cpp LABELS concurrency
+  TIMEOUT 30) # 3 s
+velnor_add_test(allocation_test LIBRARY SOURCES allocation_test.cpp LIBS velnor_test_counting_new
+  TIMEOUT 30) # 0.1 s
 
 # The first use of the frequency table, in a process of its own.
 velnor_add_test(frequency_first_use_test SOURCES frequency_table_first_use_test.cpp
-  LIBS velnor_testable LABELS library concurrency)
+  LIBS velnor_testable LABELS library concurrency TIMEOUT 30) # 0.01 s
 
 # The table's first use in forked children, one fresh process per case.
 if(NOT WIN32)
   velnor_add_test(frequency_fresh_process_test LIBRARY
     SOURCES frequency_table_fresh_process_test.cpp LIBS velnor_test_counting_new
-    LABELS concurrency)
+    LABELS concurrency TIMEOUT 30) # 4 s
 endif()
 
 # Second processes for the log tests.
@@ -27,15 +29,15 @@ if(NOT CMAKE_CROSSCOMPILING)
     VELNOR_LOG_ONCE_PROGRAM="$<TARGET_FILE:log_once>")
 endif()
 velnor_add_test(log_without_temp_dir PLAIN SOURCES support/log_without_temp_dir.cpp
-  LIBS velnor_test_plain velnor_testable LABELS library concurrency)
+  LIBS velnor_test_plain velnor_testable LABELS library concurrency TIMEOUT 30) # 0.01 s
 
 # The public header compiles as C. On Linux it links the shipped library; on
 # Windows the shipped DLL talks to real boards, so the virtual one is linked.
 if(WIN32)
-  velnor_add_test(c_header_test PLAIN SOURCES c_header_test.c LIBS velnor_testable)
+  velnor_add_test(c_header_test PLAIN SOURCES c_header_test.c LIBS velnor_testable TIMEOUT 30)
   set_target_properties(c_header_test PROPERTIES LINKER_LANGUAGE CXX)
 else()
-  velnor_add_test(c_header_test PLAIN SOURCES c_header_test.c LIBS velnor)
+  velnor_add_test(c_header_test PLAIN SOURCES c_header_test.c LIBS velnor TIMEOUT 30) # 0.01 s
 endif()
 set_target_properties(c_header_test PROPERTIES C_STANDARD 11)
 # Its failing calls log: into a folder of the run's own.
@@ -45,7 +47,8 @@ set_tests_properties(c_header_test PROPERTIES
 
 # On Windows: the product DLL itself, on the real system calls.
 if(WIN32 AND TARGET velnor_simulation)
-  velnor_add_test(win32_smoke_test MAIN SOURCES win32_smoke_test.cpp LIBS velnor velnor_logdeps)
+  velnor_add_test(win32_smoke_test MAIN SOURCES win32_smoke_test.cpp LIBS velnor velnor_logdeps
+    TIMEOUT 30) # 3.5 s under Wine
 
   # Loading and unloading the simulation DLL, copied beside the tests under
   # a name of its own; it finds velnor_sim.dll there too.
@@ -54,7 +57,7 @@ if(WIN32 AND TARGET velnor_simulation)
                                                         ${PROJECT_SOURCE_DIR}/include)
   velnor_warnings_relaxed(export_during_exit)
   velnor_add_test(dll_lifecycle_test MAIN SOURCES dll_lifecycle_test.cpp
-    LIBS velnor_test_windows velnor_logdeps LABELS library)
+    LIBS velnor_test_windows velnor_logdeps LABELS library TIMEOUT 60) # loads the DLL 200 times
   add_dependencies(dll_lifecycle_test export_during_exit velnor_simulation velnor_sim)
   add_custom_command(TARGET dll_lifecycle_test POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:velnor_simulation>
@@ -73,13 +76,14 @@ else()
            -DDEF=${PROJECT_SOURCE_DIR}/src/Velnor.def -DTOOL=${VELNOR_NM}
            -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
 endif()
+set_tests_properties(export_table PROPERTIES TIMEOUT 30) # 0.1 s
 
 # Every export against each platform failure, each failing allocation and an
 # unusable log file.
 velnor_add_test(fault_injection_test LIBRARY SOURCES fault_injection_test.cpp
-  log_file_faults_test.cpp)
+  log_file_faults_test.cpp TIMEOUT 30) # 2 s natively, 6 s under Wine
 velnor_add_test(fault_alloc_test LIBRARY SOURCES fault_alloc_test.cpp
-  LIBS velnor_test_counting_new)
+  LIBS velnor_test_counting_new TIMEOUT 30) # 1.6 s
 add_executable(fail_under_temp_dir support/fail_under_temp_dir.cpp)
 target_link_libraries(fail_under_temp_dir PRIVATE velnor_testable)
 velnor_warnings_relaxed(fail_under_temp_dir)
@@ -88,4 +92,4 @@ if(NOT CMAKE_CROSSCOMPILING)
     VELNOR_FAIL_UNDER_TEMP_DIR_PROGRAM="$<TARGET_FILE:fail_under_temp_dir>")
   add_dependencies(fault_injection_test fail_under_temp_dir)
 endif()
-velnor_add_test(frequency_oracle_test LIBRARY SOURCES frequency_oracle_test.cpp)
+velnor_add_test(frequency_oracle_test LIBRARY SOURCES frequency_oracle_test.cpp TIMEOUT 60) # 10 s
