@@ -3,7 +3,7 @@
 
 #include <memory>
 
-namespace velnor::os {
+namespace velnor::VELNOR_OS_NAMESPACE {
 
 CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
                                              DEVINSTID_A device_id, ULONG flags) {
@@ -50,4 +50,4 @@ std::string error_text(DWORD error) {
     return text.empty() ? "unknown error" : text;
 }
 
-} // namespace velnor::os
+} // namespace velnor::VELNOR_OS_NAMESPACE
