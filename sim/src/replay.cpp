@@ -17,7 +17,7 @@ std::string hex(std::uint32_t value) {
 std::string path_text(const std::vector<std::uint8_t>& utf16) {
     std::string text;
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        const unsigned unit = utf16[i] | (utf16[i + 1] << 8);
+        const auto unit = static_cast<unsigned>(utf16[i] | (utf16[i + 1] << 8));
         text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
     }
     return text;

@@ -68,6 +68,15 @@ void end_block(std::vector<std::uint8_t>& out, std::size_t start) {
     }
 }
 
+// The calling thread's id, asked of the system once per thread.
+std::uint32_t this_thread_id() {
+    thread_local const std::uint32_t id = current_thread_id();
+    return id;
+}
+
+// The interface of the thread's last call, for its GetLastError records.
+thread_local std::uint32_t last_interface_of_thread = VLTR_CONFIGURATION_MANAGER_INTERFACE;
+
 std::filesystem::path trace_path(const std::filesystem::path& dir) {
     std::filesystem::path file = dir;
     file += "/";
@@ -156,7 +165,6 @@ void trace_writer_t::stop(const std::error_code& error, const std::string& why) 
 
 std::uint32_t trace_writer_t::interface_for(const trace_call_t& call) {
     std::uint32_t id = VLTR_CONFIGURATION_MANAGER_INTERFACE;
-    const std::uint32_t thread = current_thread_id();
     switch (call.kind) {
     case VLTR_LIST_SIZE:
     case VLTR_LIST_FETCH:
@@ -187,13 +195,9 @@ std::uint32_t trace_writer_t::interface_for(const trace_call_t& call) {
         }
         break;
     case VLTR_GET_LAST_ERROR:
-        if (const auto found = last_interface_by_thread_.find(thread);
-            found != last_interface_by_thread_.end()) {
-            return found->second;
-        }
-        return id;
+        return last_interface_of_thread;
     }
-    last_interface_by_thread_[thread] = id;
+    last_interface_of_thread = id;
     return id;
 }
 
@@ -229,7 +233,7 @@ void trace_writer_t::append_record(const trace_call_t& call, std::uint32_t inter
     put16(block_, VLTR_RECORD_HEADER_SIZE);
     block_.push_back(static_cast<std::uint8_t>(call.kind));
     block_.push_back(call.flags);
-    put32(block_, current_thread_id());
+    put32(block_, this_thread_id());
     put64(block_, sequence);
     put64(block_, elapsed);
     put64(block_, call.handle);

@@ -60,7 +60,6 @@ private:
     std::uint64_t sequence_ = 0;
     std::map<std::string, std::uint32_t> interface_by_path_;
     std::map<std::uint64_t, std::uint32_t> interface_by_handle_;
-    std::map<std::uint32_t, std::uint32_t> last_interface_by_thread_;
     std::uint32_t interface_count_ = 0;
     std::vector<std::uint8_t> block_; // the bytes of the next write, reused
 };
