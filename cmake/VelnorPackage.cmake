@@ -56,6 +56,12 @@ install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim>
 install(CODE "file(RENAME \"\${CMAKE_INSTALL_PREFIX}/simulation/simulation-README.txt\"
                           \"\${CMAKE_INSTALL_PREFIX}/simulation/README.txt\")")
 
+# The recording build a user drops in place of bin/Velnor.dll to capture a
+# trace, the trace's layout, and the Wireshark dissector that reads it.
+install(FILES $<TARGET_FILE:velnor_recording> DESTINATION trace)
+install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_trace_format.h DESTINATION include)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/wireshark/velnor_trace.lua DESTINATION tools/wireshark)
+
 if(TARGET velnor_board_driver)
   install(FILES ${PROJECT_BINARY_DIR}/driver/velnor_board.sys
                 ${PROJECT_SOURCE_DIR}/driver/velnor_board.inf
@@ -63,7 +69,7 @@ if(TARGET velnor_board_driver)
           DESTINATION driver)
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/docs/usage.md DESTINATION docs)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/usage.md ${PROJECT_SOURCE_DIR}/docs/traces.md DESTINATION docs)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/list_and_clock.c
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
@@ -74,7 +80,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
 # "all" and build every test suite. scripts/package-windows.sh builds the
 # targets the archive holds (VELNOR_SDK_TARGETS) instead.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_sim velnorctl velnor_msvc_implib)
+set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_recording velnor_sim velnorctl
+                       velnor_msvc_implib)
 foreach(_target velnor_board_driver velnor_api_reference)
   if(TARGET ${_target})
     list(APPEND VELNOR_SDK_TARGETS ${_target})
