@@ -68,6 +68,12 @@ install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim> DESTINA
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/simulation-README.txt simulation
                     README.txt)
 
+# The recording build a user drops in place of bin/Velnor.dll to capture a
+# trace, the trace's layout, and the Wireshark dissector that reads it.
+install(FILES $<TARGET_FILE:velnor_recording> DESTINATION trace)
+install(FILES ${PROJECT_SOURCE_DIR}/sim/include/velnor_trace_format.h DESTINATION include)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/wireshark/velnor_trace.lua DESTINATION tools/wireshark)
+
 if(TARGET velnor_board_driver)
   install(FILES ${PROJECT_BINARY_DIR}/driver/velnor_board.sys DESTINATION driver)
   velnor_install_crlf(${PROJECT_SOURCE_DIR}/driver/velnor_board.inf driver velnor_board.inf)
@@ -75,6 +81,7 @@ if(TARGET velnor_board_driver)
 endif()
 
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/usage.md docs usage.md)
+velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/traces.md docs traces.md)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/list_and_clock.c
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
@@ -90,7 +97,8 @@ endif()
 # "all" and build every test suite. scripts/package-windows.sh builds the
 # targets the archive holds (VELNOR_SDK_TARGETS) instead.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_sim velnorctl velnor_msvc_implib)
+set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_recording velnor_sim velnorctl
+                       velnor_msvc_implib)
 foreach(_target velnor_board_driver velnor_api_reference velnor_nuget)
   if(TARGET ${_target})
     list(APPEND VELNOR_SDK_TARGETS ${_target})

@@ -46,5 +46,7 @@ else()
   velnor_version_resource(velnor TYPE DLL DESCRIPTION "Velnor device-access library")
 endif()
 velnor_version_resource(velnor_simulation TYPE DLL DESCRIPTION ${_velnor_simulation_description})
+velnor_version_resource(velnor_recording TYPE DLL
+                        DESCRIPTION "Velnor device-access library, recording build (writes a trace)")
 velnor_version_resource(velnor_sim TYPE DLL DESCRIPTION "Velnor virtual platform")
 velnor_version_resource(velnorctl TYPE APP DESCRIPTION "Velnor board bring-up and service tool")

@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 pkg-config python3
   python3-pytest python3-pytest-benchmark python3-pytest-timeout python3-pip python3-setuptools python3-wheel
-  doxygen llvm-14 lld-14
+  doxygen llvm-14 lld-14 tshark
   mono-mcs mono-runtime libmono-system-core4.0-cil nunit-console libnunit-framework2.6.3-cil nuget
 )
 

@@ -8,7 +8,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$(cd "${1:-$root/build/host-fuzz}" && pwd) || exit 2
 seconds=${2:-60}
-harnesses=(fuzz_device_list fuzz_driver_reply fuzz_export_sequence)
+harnesses=(fuzz_device_list fuzz_driver_reply fuzz_export_sequence fuzz_trace_reader)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velnor-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -247,6 +247,45 @@ VLSIM_API void vlsim_clear_request_faults(uint32_t fn);
 /* Clears every fault switch (boards and logs stay). */
 VLSIM_API void vlsim_clear_faults(void);
 
+/* ---- Replaying a trace ---- */
+
+/*
+ * A trace (Velnor-trace-<pid>.pcapng, written by the recording build of the
+ * library) replaces the board model: after vlsim_load_trace the platform
+ * resets, presents the trace's boards, and answers every platform call from
+ * the trace. Each call must match the next recorded call on the same board
+ * (the configuration manager counts as one board): the same kind, control
+ * code, input bytes and buffer sizes (for enumeration, the interface class,
+ * flags and buffer length). It then gets the recorded result, output bytes,
+ * count of returned bytes and last error. Boards replay independently; the
+ * order within each board is strict. GetLastError is answered from the last
+ * error the replayed call left.
+ *
+ * A call that does not match, or comes when its board has no record left,
+ * fails: the configuration manager's calls return CR_FAILURE (0x13),
+ * CreateFileW returns INVALID_HANDLE_VALUE and CloseHandle and
+ * DeviceIoControl return FALSE, with ERROR_NOT_SUPPORTED (50) as the last
+ * error. The record stays the next expected one.
+ *
+ * Returns 0, or -1 when the file cannot be read, is not a trace, or is
+ * damaged before its first whole record (the platform is then unchanged and
+ * vlsim_trace_divergence says why). A damage after that ends the replay at
+ * the last whole record. vlsim_reset ends a replay.
+ */
+VLSIM_API int vlsim_load_trace(const char* path);
+
+/* Empty while the replay is on track (or no replay is on); otherwise the
+ * first divergence: which record the board expected and what came instead,
+ * or that its records ran out. After a refused vlsim_load_trace, why it was
+ * refused. The text is the calling thread's copy, valid until its next call. */
+VLSIM_API const char* vlsim_trace_divergence(void);
+
+/* 0 (the default): answer at once. Non-zero: each answer waits until as much
+ * time has passed since the replay's first call as the trace recorded. */
+VLSIM_API void vlsim_set_trace_pacing(int on);
+
+#define VLSIM_ERROR_NOT_SUPPORTED 50u
+
 #ifdef __cplusplus
 }
 #endif

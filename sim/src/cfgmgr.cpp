@@ -1,4 +1,5 @@
 #include "platform_state.h"
+#include "replay_calls.h"
 
 #include <algorithm>
 #include <cstring>
@@ -36,12 +37,15 @@ using namespace velnor::sim;
 
 extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t* length,
                                                                        const vlsim_guid* guid,
-                                                                       const char* /*device_id*/,
-                                                                       uint32_t /*flags*/) {
+                                                                       const char* device_id,
+                                                                       uint32_t flags) {
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_SIZE)) {
         return *fault;
+    }
+    if (p.replay) {
+        return replay_list_size(p, length, guid, device_id, flags);
     }
     if (length == nullptr || guid == nullptr) {
         return VLSIM_CR_INVALID_POINTER;
@@ -60,13 +64,16 @@ extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t*
 }
 
 extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_guid* guid,
-                                                                  const wchar_t* /*device_id*/,
+                                                                  const wchar_t* device_id,
                                                                   wchar_t* buffer, uint32_t length,
-                                                                  uint32_t /*flags*/) {
+                                                                  uint32_t flags) {
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_FETCH)) {
         return *fault;
+    }
+    if (p.replay) {
+        return replay_list_fetch(p, guid, device_id, buffer, length, flags);
     }
     if (guid == nullptr || (buffer == nullptr && length != 0)) {
         return VLSIM_CR_INVALID_POINTER;

@@ -1,4 +1,5 @@
 #include "platform_state.h"
+#include "replay_calls.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -13,6 +14,10 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_CREATE_FILE);
+    if (p.replay && !fault) {
+        return replay_create_file(p, path, access, share_mode, security, disposition, flags,
+                                  template_file);
+    }
 
     vlsim_open_record record{};
     if (path != nullptr) {
@@ -51,6 +56,9 @@ extern "C" VLSIM_API int vlsim_CloseHandle(void* handle) {
     if (auto fault = p.enter_call(VLSIM_CALL_CLOSE_HANDLE)) {
         set_last_error(*fault);
         return 0;
+    }
+    if (p.replay) {
+        return replay_close_handle(p, handle);
     }
     if (p.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) {
         set_last_error(VLSIM_ERROR_INVALID_HANDLE);

@@ -1,4 +1,5 @@
 #include "platform_state.h"
+#include "replay_calls.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,10 +119,14 @@ using namespace velnor::sim;
 
 extern "C" VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void* in,
                                                uint32_t in_length, void* out, uint32_t out_length,
-                                               uint32_t* bytes_returned, void* /*overlapped*/) {
+                                               uint32_t* bytes_returned, void* overlapped) {
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_DEVICE_IO_CONTROL);
+    if (p.replay && !fault) {
+        return replay_io_control(p, handle, code, in, in_length, out, out_length, bytes_returned,
+                                 overlapped);
+    }
     const outcome_t outcome =
         fault ? fail(*fault) : serve(p, handle, code, in, in_length, out, out_length);
 

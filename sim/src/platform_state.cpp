@@ -105,6 +105,7 @@ void platform_t::reset() {
     last_open.reset();
     requests.clear();
     faults = faults_t{};
+    replay.reset();
 }
 
 int platform_t::add_board(const vlsim_board_config* config) {

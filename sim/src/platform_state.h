@@ -10,6 +10,7 @@
 #define VELNOR_SIM_PLATFORM_STATE_H
 
 #include "board_model.h"
+#include "replay.h"
 #include "velnor_board_protocol.h"
 #include "velnor_sim.h"
 
@@ -130,6 +131,11 @@ struct platform_t {
     std::vector<std::uint8_t> system_buffer;
 
     faults_t faults;
+
+    /* While a trace is loaded, the calls are answered from it. */
+    std::unique_ptr<replay_t> replay;
+    bool trace_pacing = false;
+    std::string trace_refusal; /* why the last vlsim_load_trace refused its file */
 
     std::mutex mutex;
 

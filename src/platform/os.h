@@ -17,7 +17,16 @@
 #include <optional>
 #include <string>
 
-namespace velnor::os {
+// The recording build compiles the real backend a second time with
+// VELNOR_OS_FORWARDED defined, which names its calls velnor::os_forwarded;
+// its own calls in velnor::os record each call and forward it there.
+#if defined(VELNOR_OS_FORWARDED)
+#define VELNOR_OS_NAMESPACE os_forwarded
+#else
+#define VELNOR_OS_NAMESPACE os
+#endif
+
+namespace velnor::VELNOR_OS_NAMESPACE {
 
 // Size in characters of the multi-string list of interfaces of a class.
 CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
@@ -98,4 +107,4 @@ private:
     std::intptr_t handle_; // a file descriptor on POSIX, a HANDLE on Windows
 };
 
-} // namespace velnor::os
+} // namespace velnor::VELNOR_OS_NAMESPACE

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace velnor::os {
+namespace velnor::VELNOR_OS_NAMESPACE {
 
 static_assert(sizeof(GUID) == sizeof(vlsim_guid), "GUID and vlsim_guid share one layout");
 static_assert(sizeof(ULONG) == sizeof(std::uint32_t) && sizeof(DWORD) == sizeof(std::uint32_t));
@@ -64,4 +64,4 @@ std::string error_text(DWORD error) {
     return vlsim_error_text(error);
 }
 
-} // namespace velnor::os
+} // namespace velnor::VELNOR_OS_NAMESPACE

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace velnor::os {
+namespace velnor::VELNOR_OS_NAMESPACE {
 namespace {
 
 using list_size_call_t = CONFIGRET(WINAPI*)(PULONG, LPGUID, DEVINSTID_A, ULONG);
@@ -95,4 +95,4 @@ std::string error_text(DWORD error) {
     return text.empty() ? "unknown error" : text;
 }
 
-} // namespace velnor::os
+} // namespace velnor::VELNOR_OS_NAMESPACE
