@@ -126,7 +126,16 @@ TEST_F(trace_test, replay_gives_every_export_the_recorded_result_and_bytes) {
     EXPECT_EQ(recorded[8].rc, VLB_STATUS_INVALID_DATA);
 
     ASSERT_EQ(vlsim_load_trace(trace.c_str()), 0) << vlsim_trace_divergence();
-    EXPECT_EQ(vlsim_board_count(), 0u); // nothing answers but the trace
+    // The trace's boards are present, in the order the session first opened them.
+    ASSERT_EQ(vlsim_board_count(), 2u);
+    for (int id = 0; id < 2; ++id) {
+        wchar_t path[80] = {};
+        EXPECT_EQ(vlsim_board_path(id, path, 80), 59);
+        EXPECT_EQ(std::wstring(path), std::wstring(L"\\\\?\\ROOT#VELNOR#000") +
+                                          static_cast<wchar_t>(L'0' + id) +
+                                          L"#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}");
+    }
+    EXPECT_EQ(vlsim_board_path(2, nullptr, 0), -1);
     const std::vector<outcome_t> replayed = run_session();
     EXPECT_STREQ(vlsim_trace_divergence(), "");
     ASSERT_EQ(replayed.size(), recorded.size());

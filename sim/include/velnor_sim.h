@@ -143,11 +143,12 @@ VLSIM_API int vlsim_add_board(const vlsim_board_config* config);
  * ERROR_DEVICE_NOT_CONNECTED. Returns 0, or -1 for an unknown id. */
 VLSIM_API int vlsim_remove_board(int id);
 
-/* Number of boards present. */
+/* Number of boards present; during a replay, the trace's boards (the paths it
+ * opens, in the order it first opens them). */
 VLSIM_API size_t vlsim_board_count(void);
 
-/* Copies the interface path of board id (zero-ended, truncated to size). Returns its length, or -1.
- */
+/* Copies the interface path of board id (zero-ended, truncated to size); during a
+ * replay, the trace's board id. Returns its length, or -1. */
 VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size);
 
 /* An armed trigger on board id fires (status becomes 2). Returns 0 or -1. */

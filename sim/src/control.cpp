@@ -60,22 +60,32 @@ extern "C" VLSIM_API int vlsim_remove_board(int id) {
 extern "C" VLSIM_API size_t vlsim_board_count(void) {
     platform_t& p = platform();
     lock_t lock(p.mutex);
-    return p.board_count;
+    /* During a replay the trace's boards are the ones present. */
+    return p.replay ? p.replay->board_paths().size() : p.board_count;
 }
 
 extern "C" VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size) {
     platform_t& p = platform();
     lock_t lock(p.mutex);
-    const board_t* board = p.find_board(id);
-    if (board == nullptr) {
-        return -1;
+    std::wstring path;
+    if (p.replay) {
+        if (id < 0 || static_cast<std::size_t>(id) >= p.replay->board_paths().size()) {
+            return -1;
+        }
+        path = p.replay->board_path(static_cast<std::size_t>(id));
+    } else {
+        const board_t* board = p.find_board(id);
+        if (board == nullptr) {
+            return -1;
+        }
+        path = board->path;
     }
     if (buffer != nullptr && size != 0) {
-        const std::size_t keep = std::min(board->path.size(), size - 1);
-        std::copy_n(board->path.begin(), keep, buffer);
+        const std::size_t keep = std::min(path.size(), size - 1);
+        std::copy_n(path.begin(), keep, buffer);
         buffer[keep] = L'\0';
     }
-    return static_cast<int>(board->path.size());
+    return static_cast<int>(path.size());
 }
 
 extern "C" VLSIM_API int vlsim_fire_trigger(int id) {

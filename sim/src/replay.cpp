@@ -99,6 +99,24 @@ replay_t::replay_t(trace_t trace) : trace_(std::move(trace)) {
     }
 }
 
+std::wstring replay_t::board_path(std::size_t i) const {
+    std::wstring path;
+    const std::vector<std::uint8_t>& utf16 = board_paths_.at(i);
+    for (std::size_t at = 0; at + 1 < utf16.size(); at += 2) {
+        std::uint32_t unit = static_cast<std::uint32_t>(utf16[at] | (utf16[at + 1] << 8));
+        /* A surrogate pair is one character where wchar_t holds every code point. */
+        if (sizeof(wchar_t) == 4 && unit >= 0xD800 && unit < 0xDC00 && at + 3 < utf16.size()) {
+            const auto low = static_cast<std::uint32_t>(utf16[at + 2] | (utf16[at + 3] << 8));
+            if (low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        path.push_back(static_cast<wchar_t>(unit));
+    }
+    return path;
+}
+
 std::uint32_t replay_t::interface_of(std::uint64_t handle) const {
     const auto found = handles_.find(handle);
     return found != handles_.end() ? found->second : VLTR_CONFIGURATION_MANAGER_INTERFACE;

@@ -53,6 +53,8 @@ public:
 
     /* The board paths (UTF-16LE) in the order the trace first opens them. */
     const std::vector<std::vector<std::uint8_t>>& board_paths() const { return board_paths_; }
+    /* Board i's path as the platform's wide text (UTF-16 or UTF-32, as wchar_t is). */
+    std::wstring board_path(std::size_t i) const;
 
 private:
     std::uint32_t interface_for(const replay_call_t& call) const;

@@ -2,7 +2,8 @@
  * trace_reader.h - reads a Velnor trace (velnor_trace_format.h) from bytes,
  * checking every length against what is there: a damaged or hostile file
  * gives an error text or a shorter list of records, never a read out of
- * bounds.
+ * bounds. Pure parsing, no platform state: the virtual platform's replay
+ * and velnorctl's `trace show` (on every build) read traces through it.
  */
 #ifndef VELNOR_SIM_TRACE_READER_H
 #define VELNOR_SIM_TRACE_READER_H
