@@ -69,6 +69,31 @@ enum vlb_request {
 
 #define VLB_CONTROL_CODE(fn) (0x220000u | (0x2000u + 4u * (uint32_t)(fn)))
 
+/* The request's name, the enumerator's without VLB_REQ_ in lower case
+ * ("get_driver_version"), or NULL for a request the board does not know.
+ * Traces and their tools name requests by it. */
+static inline const char* vlb_request_name(uint32_t fn) {
+    static const char* const names[VLB_REQUEST_COUNT] = {"get_driver_version",
+                                                         "get_firmware_version",
+                                                         "update_start",
+                                                         "update_status",
+                                                         "update_write",
+                                                         "update_complete",
+                                                         "update_reset",
+                                                         "get_led",
+                                                         "set_led",
+                                                         "get_trigger_polarity",
+                                                         "set_trigger_polarity",
+                                                         "get_trigger_status",
+                                                         "set_trigger_status",
+                                                         "get_clock",
+                                                         "set_clock",
+                                                         "reg_write",
+                                                         "reg_read",
+                                                         "get_serial"};
+    return fn < VLB_REQUEST_COUNT ? names[fn] : NULL;
+}
+
 /* Every reply starts with the driver's 32-bit status word; the payload follows. */
 #define VLB_STATUS_WORD_SIZE 4u
 #define VLB_REPLY_MAX (VLB_STATUS_WORD_SIZE + 44u)

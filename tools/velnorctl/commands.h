@@ -19,7 +19,10 @@ void add_setting_commands(CLI::App& app, session_t& session,
 void add_firmware_commands(CLI::App& app, session_t& session,
                            action_t& chosen); // firmware pack/check/update
 
-// Every command above; what the shell offers.
+// trace show: reads a file, needs no board; not offered in the shell.
+void add_trace_commands(CLI::App& app, action_t& chosen);
+
+// Every board command above; what the shell offers.
 void add_board_commands(CLI::App& app, session_t& session, action_t& chosen);
 
 } // namespace velnorctl

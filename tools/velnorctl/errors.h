@@ -17,6 +17,7 @@ enum class exit_code_t : int {
     no_board = 3,      // no board at that index or with that serial, or several with it
     file = 4,          // a file could not be read or written, or an image is malformed
     update = 5,        // the firmware update did not finish (board state, timeout, --verify)
+    replay = 6,        // a call left the --sim-replay trace (virtual builds)
     interrupted = 130, // SIGINT (Ctrl-C, Ctrl-Break) stopped a firmware update
     terminated = 143,  // SIGTERM (or the console closing) stopped a firmware update
 };

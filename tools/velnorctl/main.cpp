@@ -33,6 +33,7 @@ Exit codes:
   3    no board at that index or with that serial, or several boards with that serial
   4    a file could not be read or written (standard output included), or the image is malformed
   5    the firmware update did not finish (board state, time-out, --verify)
+  6    a call left the --sim-replay trace (virtual builds; the divergence is printed)
   130  SIGINT or Ctrl-C stopped a firmware update; the board's update was reset
   143  SIGTERM or the console closing stopped a firmware update; the board's update was reset)";
 
@@ -74,6 +75,21 @@ int finish(velnorctl::exit_code_t result) {
         return static_cast<int>(velnorctl::exit_code_t::file);
     }
     return static_cast<int>(result);
+}
+
+// The command's exit code, or the replay's when the run left a --sim-replay
+// trace. The board is closed first, as the recorded run closed it at its end.
+velnorctl::exit_code_t judged(velnorctl::session_t& session, velnorctl::exit_code_t result) {
+#ifdef VELNORCTL_VIRTUAL
+    if (velnorctl::replaying_trace()) {
+        session = velnorctl::session_t{};
+        return static_cast<velnorctl::exit_code_t>(
+            velnorctl::replay_verdict(static_cast<int>(result)));
+    }
+#else
+    static_cast<void>(session);
+#endif
+    return result;
 }
 
 } // namespace
@@ -125,11 +141,20 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
                    "Pause this many milliseconds after each firmware-update request, to try "
                    "Ctrl-C or SIGTERM during an update")
         ->check(CLI::Range(0, 60000));
+    std::string replay_file;
+    CLI::Option* replay_option =
+        app.add_option("--sim-replay", replay_file,
+                       "Answer every platform call from this trace (Velnor-trace-<pid>.pcapng) "
+                       "instead of virtual boards; exit 6 when the run leaves it")
+            ->excludes(boards_option)
+            ->excludes("--sim-board")
+            ->excludes("--sim-fault");
 #endif
 
     session_t session;
     action_t chosen;
     add_board_commands(app, session, chosen);
+    add_trace_commands(app, chosen);
     app.add_subcommand("shell", "Read commands from standard input, one per line, on one board")
         ->callback([&] {
             chosen = [&] {
@@ -162,6 +187,9 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
             apply_virtual_fault(fault);
         }
         session.update_pace = std::chrono::milliseconds(pace_ms);
+        if (replay_option->count() > 0) {
+            replay_trace(replay_file);
+        }
 #endif
         selection_t selection;
         if (index_option->count() > 0) {
@@ -172,12 +200,12 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
         }
         session.select(selection);
         chosen();
-        return finish(exit_code_t::ok);
+        return finish(judged(session, exit_code_t::ok));
     } catch (const std::filesystem::filesystem_error& error) {
         // A file the system could not name or reach: a file problem.
         std::cerr << "velnorctl: " << message_context() << printable(error.what()) << '\n';
-        return finish(exit_code_t::file);
+        return finish(judged(session, exit_code_t::file));
     } catch (...) {
-        return finish(report_current_failure());
+        return finish(judged(session, report_current_failure()));
     }
 }

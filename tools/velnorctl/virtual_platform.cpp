@@ -7,9 +7,34 @@
 #include <velnor_sim.h>
 
 #include <cstring>
+#include <iostream>
 #include <optional>
 
 namespace velnorctl {
+
+namespace {
+bool replaying = false;
+} // namespace
+
+void replay_trace(const std::string& file) {
+    if (vlsim_load_trace(file.c_str()) != 0) {
+        throw tool_error_t(exit_code_t::file, printable(vlsim_trace_divergence()));
+    }
+    replaying = true;
+}
+
+bool replaying_trace() {
+    return replaying;
+}
+
+int replay_verdict(int result) {
+    const std::string divergence = replaying ? vlsim_trace_divergence() : "";
+    if (divergence.empty()) {
+        return result;
+    }
+    std::cerr << "velnorctl: the run left the trace: " << printable(divergence) << '\n';
+    return static_cast<int>(exit_code_t::replay);
+}
 
 void use_virtual_boards(int count) {
     vlsim_reset();

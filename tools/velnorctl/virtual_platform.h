@@ -9,6 +9,19 @@
 
 namespace velnorctl {
 
+// From now on the platform answers every call from the trace in file, and
+// its boards are the trace's. Throws tool_error_t (file) with the platform's
+// text when it refuses the file.
+void replay_trace(const std::string& file);
+
+// Whether a trace is replaying (replay_trace succeeded).
+bool replaying_trace();
+
+// After the command: when a call left the trace, prints the platform's
+// divergence on standard error and returns exit_code_t::replay (as an int);
+// otherwise returns result.
+int replay_verdict(int result);
+
 // Replaces the virtual boards with count boards of the default configuration.
 void use_virtual_boards(int count);
 
