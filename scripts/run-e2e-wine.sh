@@ -8,15 +8,20 @@
 # the driver with two boards from its .inf through SetupAPI (as the device
 # installer does) and the harness's cfgmgr32.dll in the prefix's system
 # folder (the only place Velnor.dll loads it from), then in one Wine session
-# runs the end-to-end tests on the harness's cfgmgr32.dll, the check on
-# Wine's own cfgmgr32.dll, the check that a cfgmgr32.dll planted beside the
-# application is not loaded, and the request-time benchmark. Exit status: 0
-# when every run passed.
+# runs the trace session through the recording Velnor.dll, the end-to-end
+# tests on the harness's cfgmgr32.dll, the check on Wine's own cfgmgr32.dll,
+# the check that a cfgmgr32.dll planted beside the application is not
+# loaded, and the request-time benchmark. The trace session's trace and
+# results stay in BUILD_DIR/tests/e2e/trace_session; its results must be
+# those of tests/e2e/wine_trace, and the host build's trace_session_replay
+# (when there is one) replays the trace with the same results. Exit status:
+# 0 when every run passed.
 #
 # Environment: VELNOR_E2E_BENCH_REQUESTS (default 2000; 0 skips the benchmark),
 # VELNOR_E2E_RUN_TIMEOUT (seconds per Wine run, default 120), VELNOR_E2E_KEEP=1
 # keeps the prefix for inspection, VELNOR_E2E_INSTALL=reg imports the
-# registry file instead of installing from the .inf, WINE and WINESERVER.
+# registry file instead of installing from the .inf, VELNOR_E2E_TRACE_REPLAY
+# (default build/host-debug/bin/trace_session_replay), WINE and WINESERVER.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -34,7 +39,7 @@ files_env=$build/tests/e2e/e2e_files.env
 package_env=$build/tests/sdk/driver_package.env
 install_from=${VELNOR_E2E_INSTALL:-inf}
 targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_e2e_planted_cfgmgr32 velnor_board_driver
-  velnor_install_driver)
+  velnor_install_driver velnor_recording velnor_e2e_trace_session)
 if [[ ! -f $build/CMakeCache.txt ]]; then
   say "configuring $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
@@ -57,7 +62,7 @@ if [[ $install_from == inf ]]; then
   driver_files=("$INSTALL_DRIVER_EXE" "$DRIVER_INF")
 fi
 for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$PLANTED_CFGMGR32_DLL" "$DRIVER_SYS" \
-  "${driver_files[@]}"; do
+  "$RECORDING_DLL" "$TRACE_SESSION_EXE" "${driver_files[@]}"; do
   if [[ ! -f $f ]]; then
     say "building ${targets[*]}"
     cmake --build "$build" -j2 --target "${targets[@]}"
@@ -134,6 +139,59 @@ run() {
   return 0
 }
 
+# The trace session first, while both boards are in their power-on state:
+# the recording Velnor.dll writes its trace into a temporary folder of the
+# session's own. The trace and the results stay in the build folder, and the
+# results must be those of the session recorded in tests/e2e/wine_trace.
+trace_out=$build/tests/e2e/trace_session
+fixture=$root/tests/e2e/wine_trace
+say "the trace session through the recording Velnor.dll"
+mkdir -p "$drive_c/velnor-e2e/trace/tmp"
+cp "$TRACE_SESSION_EXE" "$drive_c/velnor-e2e/trace/trace_session.exe"
+cp "$RECORDING_DLL" "$drive_c/velnor-e2e/trace/Velnor.dll"
+run trace_session.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" cmd /c \
+  'set TMP=C:\velnor-e2e\trace\tmp&& set TEMP=C:\velnor-e2e\trace\tmp&& C:\velnor-e2e\trace\trace_session.exe C:\velnor-e2e\trace\session.txt'
+check_trace_session() {
+  local traces=("$drive_c"/velnor-e2e/trace/tmp/Velnor-trace-*.pcapng)
+  rm -rf "$trace_out"
+  mkdir -p "$trace_out"
+  if ((${#traces[@]} != 1)) || [[ ! -f ${traces[0]} ]]; then
+    echo "expected one trace, found: ${traces[*]}"
+    return 1
+  fi
+  cp "${traces[0]}" "$trace_out/session.pcapng"
+  cp "$drive_c/velnor-e2e/trace/session.txt" "$trace_out/session.txt" || return 1
+  if [[ -f $drive_c/velnor-e2e/trace/tmp/Velnor.log ]]; then
+    cp "$drive_c/velnor-e2e/trace/tmp/Velnor.log" "$trace_out/Velnor.log"
+    if grep -F '[trace]' "$trace_out/Velnor.log"; then
+      return 1
+    fi
+  fi
+  if ! diff -u "$fixture/session.txt" "$trace_out/session.txt"; then
+    echo "the session's results differ from $fixture/session.txt"
+    return 1
+  fi
+  # The Linux replay of this very trace, when the host build is there
+  # (scripts/test-all.sh builds it first); the host suite always replays
+  # the recorded one.
+  local replay=${VELNOR_E2E_TRACE_REPLAY:-$root/build/host-debug/bin/trace_session_replay}
+  if [[ ! -x $replay ]]; then
+    echo "no $replay: this trace is not replayed here (host ctest replays $fixture)"
+    return 0
+  fi
+  cmake -DREPLAY="$replay" -DTRACE="$trace_out/session.pcapng" -DRESULTS="$trace_out/session.txt" \
+    -DWORK_DIR="$trace_out/replay" -DTSHARK="$(command -v tshark || true)" \
+    -DDISSECTOR="$root/tools/wireshark/velnor_trace.lua" -P "$root/tests/trace_wine_replay_test.cmake" &&
+    echo "replayed on the virtual platform with the same results; decoded by tshark"
+}
+set +e
+check_trace_session 2>&1 | tee "$work/trace_check.txt"
+trace_rc=${PIPESTATUS[0]}
+set -e
+if ((trace_rc != 0)); then
+  status=1
+fi
+
 say "end-to-end tests on the harness's cfgmgr32.dll"
 run harness.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe"
 say "discovery on Wine's own cfgmgr32.dll"
@@ -158,6 +216,11 @@ say "summary ($((SECONDS - started)) s)"
 summary "harness cfgmgr32.dll" "$work/harness.txt"
 summary "Wine's cfgmgr32.dll" "$work/system.txt"
 summary "planted cfgmgr32.dll" "$work/planted.txt"
+if ((trace_rc == 0)); then
+  printf '  %-24s %s\n' "trace session" "recorded in $trace_out; $(tail -n 1 "$work/trace_check.txt")"
+else
+  printf '  %-24s %s\n' "trace session" "FAILED (see above)"
+fi
 if ((bench_requests > 0)); then
   grep '^bench:' "$work/bench.txt" | sed 's/^/  /' || true
 fi
