@@ -9,7 +9,12 @@ if(VELNOR_BUILD_TOOLS)
     velnor_add_test(velnorctl_field_test SOURCES velnorctl_field_test.cpp LIBS velnorctl_json)
     velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnorctl_core)
     set_tests_properties(velnorctl_detail_test PROPERTIES TIMEOUT 60) # takes about a second
-    foreach(_suite velnorctl_test velnorctl_field_test velnorctl_detail_test)
+    # Sessions recorded through the recording build, shown and replayed.
+    velnor_add_test(velnorctl_trace_test SOURCES velnorctl_trace_test.cpp LIBS velnorctl_json)
+    target_compile_definitions(velnorctl_trace_test PRIVATE
+      VELNOR_TRACE_LIB_DIR="$<TARGET_FILE_DIR:velnor_recording>")
+    add_dependencies(velnorctl_trace_test velnor_recording)
+    foreach(_suite velnorctl_test velnorctl_field_test velnorctl_detail_test velnorctl_trace_test)
       target_compile_definitions(${_suite} PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
       add_dependencies(${_suite} velnorctl)
     endforeach()
