@@ -14,19 +14,21 @@ from __future__ import annotations
 
 import ctypes
 import enum
+import os
 from ctypes import POINTER, c_char, c_int, c_int32, c_size_t, c_uint32, c_uint64
-from typing import Optional
+from typing import Optional, Union
 
 from . import _loader
 from ._native import vl_version
 from ._values import VersionLike, as_u32, as_unsigned, parse_version
 
 __all__ = [
-    "Call", "Request", "WinError", "add_board", "board_count", "call_count",
+    "Call", "Request", "TraceError", "WinError", "add_board", "board_count", "call_count",
     "clear_faults", "clear_request_faults", "fail_call_at", "fail_next", "fire_trigger",
-    "library_path", "next_open_returns_null", "open_handle_count", "read_register",
-    "remove_board", "request_count", "reset", "set_request_reply_length",
-    "set_request_status", "set_request_status_with_payload",
+    "library_path", "load_trace", "next_open_returns_null", "open_handle_count",
+    "read_register", "remove_board", "request_count", "reset", "set_request_reply_length",
+    "set_request_status", "set_request_status_with_payload", "set_trace_pacing",
+    "trace_divergence",
 ]
 
 
@@ -74,6 +76,11 @@ class WinError(enum.IntEnum):
     DEVICE_NOT_CONNECTED = 1167
 
 
+class TraceError(ValueError):
+    """load_trace refused the file: it cannot be read, is not a trace, or is damaged
+    before its first whole record. The message is the platform's reason."""
+
+
 class _board_config(ctypes.Structure):
     _fields_ = [("serial", c_char * 33), ("driver", vl_version), ("firmware", vl_version)]
 
@@ -98,6 +105,9 @@ _PROTOTYPES = (
     ("vlsim_set_request_reply_length", None, (c_uint32, c_uint32)),
     ("vlsim_clear_request_faults", None, (c_uint32,)),
     ("vlsim_clear_faults", None, ()),
+    ("vlsim_load_trace", c_int, (ctypes.c_char_p,)),
+    ("vlsim_trace_divergence", ctypes.c_char_p, ()),
+    ("vlsim_set_trace_pacing", None, (c_int,)),
 )
 
 
@@ -247,3 +257,37 @@ def open_handle_count() -> int:
 def request_count() -> int:
     """Requests logged since the last reset."""
     return int(_sim.vlsim_request_count())
+
+
+def load_trace(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> None:
+    """Replays a trace the recording build wrote (Velnor-trace-<pid>.pcapng): the
+    platform resets, presents the trace's boards (board_count) and answers every
+    platform call from the trace. A call that does not match the next record of its
+    board fails (the library raises FailedError) and trace_divergence() says where.
+    TraceError, with the platform's reason, for a file it refuses (the platform is
+    then unchanged). reset() ends the replay."""
+    if not isinstance(path, (str, bytes, os.PathLike)):
+        raise TypeError(f"trace path must be a str, bytes or os.PathLike, "
+                        f"not {type(path).__name__}")
+    raw = os.fsencode(path)
+    if b"\0" in raw:
+        raise ValueError(f"trace path holds a zero byte: {path!r}")
+    if _sim.vlsim_load_trace(raw) != 0:
+        raise TraceError(_text(_sim.vlsim_trace_divergence()))
+
+
+def trace_divergence() -> str:
+    """Empty while the replay is on track (or none is on); otherwise the first
+    divergence: which record its board expected and what came instead, or that the
+    board's records ran out."""
+    return _text(_sim.vlsim_trace_divergence())
+
+
+def set_trace_pacing(on: bool) -> None:
+    """False (the default): the replay answers at once. True: each answer waits until
+    as much time has passed since the replay's first call as the trace recorded."""
+    _sim.vlsim_set_trace_pacing(1 if on else 0)
+
+
+def _text(raw: Optional[bytes]) -> str:
+    return (raw or b"").decode("utf-8", errors="replace")

@@ -106,6 +106,7 @@ void platform_t::reset() {
     requests.clear();
     faults = faults_t{};
     replay.reset();
+    trace_refusal.clear();
 }
 
 int platform_t::add_board(const vlsim_board_config* config) {

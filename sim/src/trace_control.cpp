@@ -64,7 +64,11 @@ extern "C" VLSIM_API const char* vlsim_trace_divergence(void) {
     thread_local std::string copy;
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
-    copy = p.replay ? p.replay->divergence() : p.trace_refusal;
+    /* A refusal is the news until the next load or reset, even over a replay
+     * that goes on. */
+    copy = !p.trace_refusal.empty() ? p.trace_refusal
+           : p.replay               ? p.replay->divergence()
+                                    : std::string();
     return copy.c_str();
 }
 
