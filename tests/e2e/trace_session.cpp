@@ -41,7 +41,8 @@ private:
     std::string text_;
 };
 
-void properties(results_t& r, vl_device* board) {
+void properties(results_t& r, vl_device* board,
+                const std::function<void(bool)>& driver_fails_led_reads) {
     vl_version version{};
     r.add("get_driver_version", vl_device_get_driver_version(board, &version), version);
     r.add("get_firmware_version", vl_device_get_firmware_version(board, &version), version);
@@ -53,6 +54,14 @@ void properties(results_t& r, vl_device* board) {
     r.add("set_id_led_state(2)", vl_device_set_id_led_state(board, VL_LED_BLINK));
     r.add("set_id_led_state(9)", vl_device_set_id_led_state(board, 9));
     r.add("get_id_led_state", vl_device_get_id_led_state(board, &value), value);
+    if (driver_fails_led_reads) {
+        driver_fails_led_reads(true);
+    }
+    value = 77;
+    r.add("get_id_led_state(fails)", vl_device_get_id_led_state(board, &value), value);
+    if (driver_fails_led_reads) {
+        driver_fails_led_reads(false);
+    }
     r.add("set_trigger_polarity(1)", vl_device_set_trigger_polarity(board, VL_TRIGGER_FALLING));
     r.add("get_trigger_polarity", vl_device_get_trigger_polarity(board, &value), value);
     r.add("set_trigger_polarity(5)", vl_device_set_trigger_polarity(board, 5));
@@ -113,7 +122,7 @@ void firmware_update(results_t& r, vl_device* board) {
 
 } // namespace
 
-std::string run_trace_session() {
+std::string run_trace_session(const std::function<void(bool)>& driver_fails_led_reads) {
     results_t r;
     vl_version library{};
     r.add("get_library_version", vl_get_library_version(&library), library);
@@ -130,7 +139,7 @@ std::string run_trace_session() {
     if (first == nullptr || second == nullptr) {
         return r.text();
     }
-    properties(r, first);
+    properties(r, first, driver_fails_led_reads);
     clock_and_registers(r, first);
     firmware_update(r, second);
     r.add("close(1)", vl_device_close(second));

@@ -5,14 +5,17 @@
 // the same byte for byte.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace velnor_e2e {
 
 // Runs the session and returns its results: one line per export call, its
 // step name, result code and every output byte in hex. The session needs
-// two boards in their power-on state.
-std::string run_trace_session();
+// two boards in their power-on state. driver_fails_led_reads(true) comes
+// just before a LED read that the driver must fail (DeviceIoControl fails
+// with ERROR_NOT_READY), (false) just after it; a replay needs none.
+std::string run_trace_session(const std::function<void(bool)>& driver_fails_led_reads = {});
 
 // Writes text to path as it is (no line-end translation). False when the
 // file cannot be written.
