@@ -46,6 +46,8 @@ set(expected
   "Call: CM_Get_Device_Interface_ListW (1)"
   "Call: CreateFileW (2)"
   "Call: CloseHandle (3)"
+  "Call: GetLastError (5)"
+  "Last error: 21"
   "Serial: VLN-E2E-0000"
   "LED: blinking (2)"
   "Frequency (Hz): 125000000"
