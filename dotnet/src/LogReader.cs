@@ -125,14 +125,12 @@ namespace Velnor
 
         private void ReadNew()
         {
-            string path = LogPath;
-            if (!File.Exists(path))
+            using (Stream file = LogFile.Open(LogPath))
             {
-                return;
-            }
-            using (var file = new FileStream(path, FileMode.Open, FileAccess.Read,
-                                             FileShare.ReadWrite | FileShare.Delete))
-            {
+                if (file == null)
+                {
+                    return;
+                }
                 long size = file.Length;
                 string first = ReadFirstLine(file);
                 bool emptied = size < offset || (firstLine != "" && first != firstLine);
@@ -183,7 +181,7 @@ namespace Velnor
             }
         }
 
-        private static string ReadFirstLine(FileStream file)
+        private static string ReadFirstLine(Stream file)
         {
             var head = new byte[512];
             int n = file.Read(head, 0, head.Length);
