@@ -46,6 +46,15 @@ if(VELNOR_BUILD_TOOLS)
       VELNORCTL_VIRTUAL_DIR="$<TARGET_FILE_DIR:velnorctl_virtual>"
       VELNOR_PRODUCT_DLL="$<TARGET_FILE:velnor>" VELNOR_VERSION="${PROJECT_VERSION}")
     add_dependencies(velnorctl_windows_test velnorctl velnorctl_virtual)
+    # The made-up cfgmgr32.dll of the end-to-end runs, planted beside the
+    # tool, with the native DLL preferred (elsewhere Wine's own is taken).
+    if(TARGET velnor_e2e_planted_cfgmgr32)
+      target_compile_definitions(velnorctl_windows_test PRIVATE
+        VELNOR_PLANTED_CFGMGR32="$<TARGET_FILE:velnor_e2e_planted_cfgmgr32>")
+      add_dependencies(velnorctl_windows_test velnor_e2e_planted_cfgmgr32)
+      set_tests_properties(velnorctl_windows_test PROPERTIES
+        ENVIRONMENT "WINEDLLOVERRIDES=cfgmgr32=n,b")
+    endif()
     set_tests_properties(velnorctl_windows_test PROPERTIES TIMEOUT 60) # a few seconds under Wine
   endif()
 

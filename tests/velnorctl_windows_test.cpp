@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -230,6 +231,40 @@ TEST_F(VelnorctlWindows, VersionNamesTheLibraryItLoaded) {
     fs::copy_file(build_path(VELNOR_PRODUCT_DLL), dir_ / "product" / "Velnor.dll");
     EXPECT_EQ(run(dir_ / "product" / "velnorctl.exe", L"--version").out,
               version + "real boards (through the board's Windows driver)\n");
+}
+
+// A made-up cfgmgr32.dll beside the product's tool, as in a download folder,
+// with the native DLL preferred (ctest sets WINEDLLOVERRIDES=cfgmgr32=n,b
+// for this suite: Wine reads it when a process starts, from the Unix
+// environment). The tool must run as from a folder without it: imported or
+// looked for there, the planted DLL's three made-up boards would be listed
+// (by the library too, which would find the module already loaded) and the
+// first of them fail to open.
+TEST_F(VelnorctlWindows, PlantedConfigurationManagerChangesNothing) {
+#ifndef VELNOR_PLANTED_CFGMGR32
+    GTEST_SKIP() << "the planted cfgmgr32.dll is built with the driver (VELNOR_BUILD_DRIVER)";
+#else
+    wchar_t overrides[64] = {};
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 64);
+    ASSERT_EQ(std::wstring(overrides), L"cfgmgr32=n,b");
+    std::vector<outcome_t> runs;
+    for (const char* folder_name : {"clean", "downloads"}) {
+        const fs::path folder = dir_ / folder_name;
+        fs::create_directories(folder);
+        fs::copy_file(build_path(VELNORCTL_EXE), folder / "velnorctl.exe");
+        fs::copy_file(build_path(VELNOR_PRODUCT_DLL), folder / "Velnor.dll");
+        if (folder_name == std::string("downloads")) {
+            fs::copy_file(build_path(VELNOR_PLANTED_CFGMGR32), folder / "cfgmgr32.dll");
+        }
+        runs.push_back(run(folder / "velnorctl.exe", L"list --json"));
+        // The log line's folder and time stamp differ from run to run.
+        runs.back().err = std::regex_replace(
+            runs.back().err, std::regex(R"([^\n]*Velnor\.log: \[[^\]]*\])"), "<log>");
+    }
+    EXPECT_EQ(runs[1].exit, runs[0].exit);
+    EXPECT_EQ(runs[1].out, runs[0].out);
+    EXPECT_EQ(runs[1].err, runs[0].err);
+#endif
 }
 
 } // namespace
