@@ -206,7 +206,7 @@ namespace Velnor
             }
         }
 
-        /// <summary>Number of boards present.</summary>
+        /// <summary>Number of boards present; during a replay, the trace's boards.</summary>
         public static int BoardCount
         {
             get
@@ -326,6 +326,76 @@ namespace Velnor
             Ensure();
             SimMethods.vlsim_clear_faults();
         }
+
+        /// <summary>
+        /// Replays a trace the recording build wrote (Velnor-trace-&lt;pid&gt;.pcapng): the
+        /// platform resets, presents the trace's boards (<see cref="BoardCount"/>) and answers
+        /// every platform call from the trace. A call that does not match the next record of
+        /// its board fails (the library throws <see cref="CallFailedException"/>) and
+        /// <see cref="TraceDivergence"/> says where. <see cref="Reset"/> ends the replay.
+        /// </summary>
+        /// <param name="path">The trace file.</param>
+        /// <exception cref="ArgumentNullException">path is null.</exception>
+        /// <exception cref="ArgumentException">path holds a zero character.</exception>
+        /// <exception cref="TraceRefusedException">The platform refused the file (it cannot be read,
+        /// is not a trace, or is damaged before its first whole record); the platform is unchanged.</exception>
+        public static void LoadTrace(string path)
+        {
+            if (path == null)
+            {
+                throw new ArgumentNullException("path");
+            }
+            if (path.IndexOf('\0') >= 0)
+            {
+                throw new ArgumentException("a trace path holds no zero character", "path");
+            }
+            Ensure();
+            if (SimMethods.vlsim_load_trace(path) != 0)
+            {
+                throw new TraceRefusedException(TraceDivergence);
+            }
+        }
+
+        /// <summary>
+        /// Empty while the replay is on track (or none is on); otherwise the first divergence:
+        /// which record its board expected and what came instead, or that the board's records
+        /// ran out. After a refused <see cref="LoadTrace"/>, why it was refused.
+        /// </summary>
+        public static string TraceDivergence
+        {
+            get
+            {
+                Ensure();
+                IntPtr text = SimMethods.vlsim_trace_divergence();
+                if (text == IntPtr.Zero)
+                {
+                    return "";
+                }
+                int length = 0;
+                while (Marshal.ReadByte(text, length) != 0)
+                {
+                    ++length;
+                }
+                var bytes = new byte[length];
+                Marshal.Copy(text, bytes, 0, length);
+                return Text.Decode(bytes);
+            }
+        }
+
+        /// <summary>False (the default): a replay answers at once. True: each answer waits until as
+        /// much time has passed since the replay's first call as the trace recorded.</summary>
+        /// <param name="on">Whether to honour the recorded gaps between calls.</param>
+        public static void SetTracePacing(bool on)
+        {
+            Ensure();
+            SimMethods.vlsim_set_trace_pacing(on ? 1 : 0);
+        }
+    }
+
+    /// <summary><see cref="Simulation.LoadTrace"/> refused a file; the message is the platform's reason.</summary>
+    public sealed class TraceRefusedException : Exception
+    {
+        internal TraceRefusedException(string reason) : base(reason) { }
     }
 
     [StructLayout(LayoutKind.Sequential)]
@@ -361,5 +431,10 @@ namespace Velnor
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_reply_length(uint fn, uint n);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_clear_request_faults(uint fn);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_clear_faults();
+        // The path as the platform's fopen takes it: UTF-8 under Mono, the ANSI code page on Windows.
+        [DllImport(Sim, CallingConvention = Cdecl, CharSet = CharSet.Ansi, BestFitMapping = false, ThrowOnUnmappableChar = true)]
+        internal static extern int vlsim_load_trace(string path);
+        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern IntPtr vlsim_trace_divergence();
+        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_trace_pacing(int on);
     }
 }

@@ -1,0 +1,70 @@
+using System;
+using System.Diagnostics;
+using System.IO;
+using NUnit.Framework;
+using Velnor;
+
+namespace Velnor.Tests
+{
+    /// <summary>
+    /// A session recorded by velnorctl on the recording build (lib/trace beside the library
+    /// the suite runs on) replays through the binding: the recorded answers come back, and a
+    /// call that leaves the trace fails and is named.
+    /// </summary>
+    [TestFixture]
+    public class TraceTests : SimulationFixture
+    {
+        private const string Path0 = @"\\?\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}";
+
+        // velnorctl info on two boards, through the recording build; returns the trace.
+        private static string RecordInfo()
+        {
+            string lib = Environment.GetEnvironmentVariable("LD_LIBRARY_PATH").Split(':')[0];
+            string velnorctl = Path.Combine(Path.Combine(Path.GetDirectoryName(lib), "bin"), "velnorctl");
+            string folder = Path.Combine(Path.GetTempPath(), "velnor-trace-" + Guid.NewGuid().ToString("N"));
+            Directory.CreateDirectory(folder);
+            var start = new ProcessStartInfo(velnorctl, "--boards 2 info") { UseShellExecute = false, RedirectStandardOutput = true };
+            start.EnvironmentVariables["LD_LIBRARY_PATH"] = Path.Combine(lib, "trace");
+            start.EnvironmentVariables["TMPDIR"] = folder;
+            using (Process run = Process.Start(start))
+            {
+                run.StandardOutput.ReadToEnd();
+                run.WaitForExit();
+                Assert.AreEqual(0, run.ExitCode, velnorctl);
+            }
+            string[] traces = Directory.GetFiles(folder, "Velnor-trace-*.pcapng", SearchOption.AllDirectories);
+            Assert.AreEqual(1, traces.Length, folder);
+            return traces[0];
+        }
+
+        [Test]
+        public void LoadTraceReplaysTheRecordedAnswersAndNamesTheCallThatLeftIt()
+        {
+            string trace = RecordInfo();
+            Simulation.LoadTrace(trace); // read whole: the file can go
+            Directory.Delete(Path.GetDirectoryName(Path.GetDirectoryName(trace)), true);
+            Assert.AreEqual(1, Simulation.BoardCount);
+            using (Board board = Board.Open(0))
+            {
+                Assert.AreEqual("VLN-SIM-0000", board.Serial); // the recorded answer: LAB-0001 is gone
+                Assert.AreEqual("", Simulation.TraceDivergence);
+                Assert.Throws<CallFailedException>(() => { var led = board.Led; });
+                Assert.AreEqual(Path0 + ": expected record 5, DeviceIoControl 0x222000 without input, reply capacity 48; " +
+                                "came DeviceIoControl 0x22201C without input, reply capacity 8", Simulation.TraceDivergence);
+            }
+            Simulation.Reset();
+            Assert.AreEqual("", Simulation.TraceDivergence);
+        }
+
+        [Test]
+        public void LoadTraceRefusesWhatIsNoTraceWithThePlatformsReason()
+        {
+            string missing = Path.Combine(Path.GetTempPath(), "velnor-no-such-trace.pcapng");
+            var refused = Assert.Throws<TraceRefusedException>(() => Simulation.LoadTrace(missing));
+            Assert.AreEqual("trace " + missing + " refused: cannot open it: No such file or directory", refused.Message);
+            Assert.AreEqual(1, Simulation.BoardCount); // unchanged
+            Assert.Throws<ArgumentNullException>(() => Simulation.LoadTrace(null));
+            Assert.Throws<ArgumentException>(() => Simulation.LoadTrace("a\0b"));
+        }
+    }
+}
