@@ -18,6 +18,8 @@ function(velnor_add_shared_log_guard)
   endforeach()
   set_tests_properties(shared_log_record PROPERTIES FIXTURES_SETUP velnor_shared_log)
   set_tests_properties(shared_log_compare PROPERTIES FIXTURES_CLEANUP velnor_shared_log)
+  include(VelnorTestTimeout)
+  velnor_test_timeout(30 shared_log_record shared_log_compare) # 0.02 s each
 endfunction()
 
 # Puts every test of the calling directory between the record and the compare.

@@ -7,8 +7,8 @@ if(VELNOR_BUILD_TOOLS)
 
     velnor_add_test(velnorctl_test SOURCES velnorctl_test.cpp)
     velnor_add_test(velnorctl_field_test SOURCES velnorctl_field_test.cpp LIBS velnorctl_json)
-    velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnorctl_core)
-    set_tests_properties(velnorctl_detail_test PROPERTIES TIMEOUT 60) # takes about a second
+    velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnorctl_core
+                    TIMEOUT 30) # 0.4 s
     # Sessions recorded through the recording build, shown and replayed.
     velnor_add_test(velnorctl_trace_test SOURCES velnorctl_trace_test.cpp LIBS velnorctl_json)
     target_compile_definitions(velnorctl_trace_test PRIVATE
@@ -35,12 +35,14 @@ if(VELNOR_BUILD_TOOLS)
     add_test(NAME demo_script COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/demo.sh ${PROJECT_BINARY_DIR})
     set_tests_properties(demo_script PROPERTIES ENVIRONMENT "TMPDIR=${_demo_tmp}"
       PASS_REGULAR_EXPRESSION "Try 123125000Hz or 123750000Hz.*firmware now 1\\.4\\.0")
+    velnor_test_timeout(30 demo_script) # 0.3 s
   endif()
 
   # The Windows tool under Wine, as a Windows user runs it: file names in any
   # script, a reader that goes away during an update, the library it loaded.
   if(WIN32 AND TARGET velnorctl_virtual)
-    velnor_add_test(velnorctl_windows_test SOURCES velnorctl_windows_test.cpp)
+    velnor_add_test(velnorctl_windows_test SOURCES velnorctl_windows_test.cpp
+                    TIMEOUT 30) # 2.7 s under Wine
     target_compile_definitions(velnorctl_windows_test PRIVATE
       VELNORCTL_EXE="$<TARGET_FILE:velnorctl>"
       VELNORCTL_VIRTUAL_DIR="$<TARGET_FILE_DIR:velnorctl_virtual>"
@@ -55,7 +57,6 @@ if(VELNOR_BUILD_TOOLS)
       set_tests_properties(velnorctl_windows_test PROPERTIES
         ENVIRONMENT "WINEDLLOVERRIDES=cfgmgr32=n,b")
     endif()
-    set_tests_properties(velnorctl_windows_test PROPERTIES TIMEOUT 60) # a few seconds under Wine
   endif()
 
   if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
@@ -70,5 +71,6 @@ if(VELNOR_BUILD_TOOLS)
     set_tests_properties(example_versions_and_clock PROPERTIES
       PASS_REGULAR_EXPRESSION "clock now 250000000 Hz.*800000000 Hz refused"
       ENVIRONMENT "TMPDIR=${_examples_tmp};TMP=${_examples_tmp};TEMP=${_examples_tmp}")
+    velnor_test_timeout(30 example_list_and_clock example_versions_and_clock) # 0.01 s each
   endif()
 endif()
