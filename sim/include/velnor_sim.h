@@ -278,7 +278,8 @@ VLSIM_API int vlsim_load_trace(const char* path);
 /* Empty while the replay is on track (or no replay is on); otherwise the
  * first divergence: which record the board expected and what came instead,
  * or that its records ran out. After a refused vlsim_load_trace, why it was
- * refused (until the next load or vlsim_reset). The text is the calling thread's copy, valid until its next call. */
+ * refused (until the next load or vlsim_reset). The text is the calling
+ * thread's copy, valid until its next call. */
 VLSIM_API const char* vlsim_trace_divergence(void);
 
 /* 0 (the default): answer at once. Non-zero: each answer waits until as much
