@@ -1,5 +1,5 @@
 // The sink of the library's logger: spdlog's formatting, written to the log
-// file the library holds open itself (see velnor::os::log_file_t), so that
+// file the library holds open itself (see velnor::os::owned_file_t), so that
 // the file is opened without following a link or waiting on a FIFO.
 #pragma once
 
@@ -23,5 +23,5 @@ protected:
     void flush_() override;
 
 private:
-    velnor::os::log_file_t file_;
+    velnor::os::owned_file_t file_;
 };

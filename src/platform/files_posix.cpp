@@ -12,9 +12,9 @@
 namespace velnor::os {
 namespace {
 
-[[noreturn]] void fail_log_file(const std::filesystem::path& file, int error) {
-    throw std::filesystem::filesystem_error("log file", file,
-                                            std::error_code(error, std::generic_category()));
+[[noreturn]] void fail_to_own(const char* what, const std::filesystem::path& file, int error) {
+    throw std::filesystem::filesystem_error(what, file,
+                                            std::error_code(error, std::system_category()));
 }
 
 int descriptor(std::intptr_t handle) {
@@ -41,14 +41,15 @@ directory_hold_t::directory_hold_t(const std::filesystem::path& dir) {
 
 directory_hold_t::~directory_hold_t() = default;
 
-log_file_t::log_file_t(const std::filesystem::path& file) {
+owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
+    : write_failure_(std::string("Failed writing to the ") + what) {
     // O_NOFOLLOW: a planted link fails here (ELOOP) instead of naming the
     // file to empty. O_NONBLOCK: a FIFO without a reader fails at once
     // (ENXIO) instead of waiting for one; on a regular file it changes nothing.
     const int fd = ::open(
         file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
-        fail_log_file(file, errno);
+        fail_to_own(what, file, errno);
     }
     struct stat info {};
     const bool read = ::fstat(fd, &info) == 0;
@@ -62,24 +63,23 @@ log_file_t::log_file_t(const std::filesystem::path& file) {
     }
     if (error != 0) {
         ::close(fd);
-        fail_log_file(file, error);
+        fail_to_own(what, file, error);
     }
     handle_ = fd;
 }
 
-log_file_t::~log_file_t() {
+owned_file_t::~owned_file_t() {
     ::close(descriptor(handle_));
 }
 
-void log_file_t::append(const char* data, std::size_t size) {
+void owned_file_t::append(const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(descriptor(handle_), data, size);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            throw std::system_error(errno, std::generic_category(),
-                                    "Failed writing to the log file");
+            throw std::system_error(errno, std::generic_category(), write_failure_);
         }
         data += written;
         size -= static_cast<std::size_t>(written);

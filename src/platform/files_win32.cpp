@@ -113,14 +113,15 @@ directory_hold_t::~directory_hold_t() {
     ::CloseHandle(handle_);
 }
 
-log_file_t::log_file_t(const std::filesystem::path& file) {
+owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
+    : write_failure_(std::string("Failed writing to the ") + what) {
     // FILE_FLAG_OPEN_REPARSE_POINT opens a planted link itself, not what it
     // names, so that it can be refused below untouched.
     const HANDLE handle =
         ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        fail("log file", file, ::GetLastError());
+        fail(what, file, ::GetLastError());
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool read = ::GetFileInformationByHandle(handle, &info) != 0;
@@ -137,16 +138,16 @@ log_file_t::log_file_t(const std::filesystem::path& file) {
     }
     if (error != ERROR_SUCCESS) {
         ::CloseHandle(handle);
-        fail("log file", file, error);
+        fail(what, file, error);
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
 }
 
-log_file_t::~log_file_t() {
+owned_file_t::~owned_file_t() {
     ::CloseHandle(as_handle(handle_));
 }
 
-void log_file_t::append(const char* data, std::size_t size) {
+void owned_file_t::append(const char* data, std::size_t size) {
     constexpr std::size_t most = 1u << 30;
     while (size > 0) {
         // Both offsets all ones: each write goes to the end of the file as it
@@ -160,7 +161,7 @@ void log_file_t::append(const char* data, std::size_t size) {
         if (!wrote || written == 0) {
             const DWORD error = wrote ? ERROR_WRITE_FAULT : ::GetLastError();
             throw std::system_error(static_cast<int>(error), std::system_category(),
-                                    "Failed writing to the log file");
+                                    write_failure_);
         }
         data += written;
         size -= written;

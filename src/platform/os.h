@@ -86,25 +86,30 @@ private:
     [[maybe_unused]] void* handle_ = nullptr; // used by the Windows hold only
 };
 
-// The log file, held open for appending and closed with its owner. The name
-// is opened as it stands, in one step: a symbolic link (on Windows any
-// reparse point) is not followed, a FIFO or device is not waited on, and only
-// a regular file with no second name is taken; it is made when missing (never
+// A file the library writes in the shared temporary directory (the log, the
+// trace), held open for appending and closed with its owner. The name is
+// opened as it stands, in one step: a symbolic link (on Windows any reparse
+// point) is not followed, a FIFO or device is not waited on, and only a
+// regular file with no second name is taken; it is made when missing (never
 // a folder) and emptied once taken. Anything else is left as it was and the
-// constructor throws std::filesystem::filesystem_error naming "log file".
-class log_file_t {
+// constructor throws std::filesystem::filesystem_error naming what (the
+// system's error value: a planted link is ELOOP on POSIX, anything but a
+// regular file ENOTSUP, or ERROR_NOT_SUPPORTED on Windows).
+class owned_file_t {
 public:
-    explicit log_file_t(const std::filesystem::path& file);
-    ~log_file_t();
-    log_file_t(const log_file_t&) = delete;
-    log_file_t& operator=(const log_file_t&) = delete;
+    owned_file_t(const std::filesystem::path& file, const char* what);
+    ~owned_file_t();
+    owned_file_t(const owned_file_t&) = delete;
+    owned_file_t& operator=(const owned_file_t&) = delete;
 
     // Writes the bytes at the file's end, wherever other processes' lines
-    // have moved it. Throws std::system_error when they cannot all be written.
+    // have moved it. Throws std::system_error ("Failed writing to the <what>")
+    // when they cannot all be written.
     void append(const char* data, std::size_t size);
 
 private:
     std::intptr_t handle_; // a file descriptor on POSIX, a HANDLE on Windows
+    std::string write_failure_;
 };
 
 } // namespace velnor::VELNOR_OS_NAMESPACE

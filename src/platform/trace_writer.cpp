@@ -14,6 +14,17 @@ namespace velnor::os {
 
 namespace {
 
+// Why the trace's file was refused, in the words of the line the log gets.
+std::string refusal(const std::error_code& error) {
+    if (error == std::errc::too_many_symbolic_link_levels) {
+        return "it is a link";
+    }
+    if (error == std::errc::not_supported) {
+        return "not a regular file";
+    }
+    return "cannot open it";
+}
+
 constexpr std::string_view recording_build = "Velnor recording build " VELNOR_RECORDING_VERSION;
 
 void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -103,9 +114,11 @@ void trace_writer_t::record(const trace_call_t& call) noexcept {
         block_.clear();
         const std::uint32_t interface_id = interface_for(call);
         append_record(call, interface_id);
-        if (const std::error_code error = file_.write(block_.data(), block_.size())) {
-            stop(error,
-                 "cannot write record " + std::to_string(sequence_) + ": " + error.message());
+        try {
+            file_->append(reinterpret_cast<const char*>(block_.data()), block_.size());
+        } catch (const std::system_error& error) {
+            stop(error.code(), "cannot write record " + std::to_string(sequence_) + ": " +
+                                   error.code().message());
         }
     } catch (const std::exception& error) {
         // Memory ran out, or the temporary directory could not be read: the
@@ -127,9 +140,10 @@ bool trace_writer_t::start() {
         return false;
     }
     path_text_ = file_system_text(path).value_or(path.u8string());
-    std::string reason;
-    if (const std::error_code error = file_.open(path, reason)) {
-        stop(error, reason + ": " + error.message());
+    try {
+        file_.emplace(path, "trace");
+    } catch (const std::filesystem::filesystem_error& error) {
+        stop(error.code(), refusal(error.code()) + ": " + error.code().message());
         return false;
     }
     start_ = std::chrono::steady_clock::now();
@@ -148,8 +162,10 @@ bool trace_writer_t::start() {
     put32(block_, VLTR_OPT_END);
     end_block(block_, section);
     append_interface(VLTR_CONFIGURATION_MANAGER_NAME);
-    if (const std::error_code error = file_.write(block_.data(), block_.size())) {
-        stop(error, "cannot write the section header");
+    try {
+        file_->append(reinterpret_cast<const char*>(block_.data()), block_.size());
+    } catch (const std::system_error& error) {
+        stop(error.code(), "cannot write the section header");
         return false;
     }
     state_ = state_t::running;
@@ -158,7 +174,7 @@ bool trace_writer_t::start() {
 
 void trace_writer_t::stop(const std::error_code& error, const std::string& why) {
     state_ = state_t::stopped;
-    file_.close();
+    file_.reset();
     const std::string where = path_text_.empty() ? "" : " " + path_text_;
     log_trace_stopped(error, "Trace" + where + " stopped: " + why);
 }

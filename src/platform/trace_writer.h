@@ -2,7 +2,8 @@
 // Velnor-trace-<pid>.pcapng, in the temporary directory the log uses.
 #pragma once
 
-#include "platform/trace_file.h"
+#include "platform/os.h"
+#include "platform/trace_host.h"
 
 #include <velnor_trace_format.h>
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,7 @@ public:
     // The process's writer; the file is made at the first record.
     static trace_writer_t& instance();
 
-    // Appends one record, with one write, before it returns. A trace that
+    // Appends one record, whole, before it returns. A trace that
     // cannot be written stops (one line in the log says why); the call it
     // records is not affected.
     void record(const trace_call_t& call) noexcept;
@@ -53,7 +55,7 @@ private:
 
     std::mutex mutex_;
     enum class state_t { fresh, running, stopped } state_ = state_t::fresh;
-    trace_file_t file_;
+    std::optional<owned_file_t> file_;
     std::string path_text_;
     std::chrono::steady_clock::time_point start_{};
     std::uint64_t start_wall_ns_ = 0;
