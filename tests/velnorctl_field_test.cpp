@@ -467,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
         usage_case_t{"firmware check FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
         usage_case_t{"firmware check /dev/zero", "velnorctl: '/dev/zero' is not a regular file\n"},
         usage_case_t{"", "velnorctl: a command is needed: list, info, led, trigger, clock, reg, "
-                         "firmware, shell\n"},
+                         "firmware, trace, shell\n"},
         usage_case_t{"--serial", "velnorctl: --serial: 1 required TEXT missing\n"
                                  "Run with --help for more information.\n"},
         usage_case_t{"firmware update FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
