@@ -10,7 +10,7 @@ endif()
 
 set(VELNOR_NUGET_TARGETS ${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.targets)
 set(VELNOR_NUPKG ${VELNOR_DOTNET_DIR}/Velnor.Net.${PROJECT_VERSION}.nupkg)
-configure_file(${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.nuspec.in
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.manifest.xml.in
                ${VELNOR_DOTNET_DIR}/Velnor.Net.nuspec @ONLY)
 add_custom_command(
   OUTPUT ${VELNOR_NUPKG}

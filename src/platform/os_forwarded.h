@@ -9,16 +9,6 @@
 
 namespace velnor::os_forwarded {
 
-CONFIGRET CM_Get_Device_Interface_List_SizeA(PULONG length, LPGUID interface_class,
-                                             DEVINSTID_A device_id, ULONG flags);
-CONFIGRET CM_Get_Device_Interface_ListW(LPGUID interface_class, DEVINSTID_W device_id,
-                                        PZZWSTR buffer, ULONG length, ULONG flags);
-HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES security,
-                   DWORD disposition, DWORD flags, HANDLE template_file);
-BOOL CloseHandle(HANDLE handle);
-BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_length, LPVOID out,
-                     DWORD out_length, LPDWORD bytes_returned, LPOVERLAPPED overlapped);
-DWORD GetLastError();
-std::string error_text(DWORD error);
+#include "platform/os_calls.h"
 
 } // namespace velnor::os_forwarded
