@@ -78,11 +78,16 @@ namespace Velnor
         {
             string assemblyFolder = Path.GetDirectoryName(typeof(Loader).Assembly.Location);
             bool windows = Path.DirectorySeparatorChar == '\\';
+            // Without its .config, Mono has no dllmap and looks for a file named "Velnor".
+            string config = typeof(Loader).Assembly.Location + ".config";
+            string mapping = windows ? "Velnor.dll"
+                : File.Exists(config) ? "libvelnor.so.1, through the dllmap of Velnor.Net.dll.config"
+                : "libvelnor.so.1; but Velnor.Net.dll.config, which maps the name to it, is missing beside Velnor.Net.dll";
             return string.Format(
                 "Velnor.Net could not load the Velnor library ({0}). Looked in: the application's folder ({1}), " +
                 "the folder of Velnor.Net.dll ({2}) and the system's search ({3}). " +
                 "This process is 64-bit; the library must be too. What to do: {4} ({5})",
-                windows ? "Velnor.dll" : "libvelnor.so.1, through the dllmap of Velnor.Net.dll.config",
+                mapping,
                 AppDomain.CurrentDomain.BaseDirectory, assemblyFolder,
                 windows ? "PATH and the system folders" : "LD_LIBRARY_PATH and the loader's cache",
                 windows ? "put Velnor.dll beside the application, or install the Velnor.Net package, " +

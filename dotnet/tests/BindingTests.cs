@@ -193,23 +193,50 @@ namespace Velnor.Tests
             Assert.AreEqual(requests, Simulation.RequestCount);
         }
 
-        [Test]
-        public void MissingLibraryIsExplained()
+        // Without LD_LIBRARY_PATH the library is not found; without the .config
+        // beside the assembly Mono has no dllmap and looks for "Velnor" instead.
+        [TestCase(false, "(libvelnor.so.1, through the dllmap of Velnor.Net.dll.config). Looked in: ")]
+        [TestCase(true, "(libvelnor.so.1; but Velnor.Net.dll.config, which maps the name to it, is missing " +
+                        "beside Velnor.Net.dll). Looked in: ")]
+        public void MissingLibraryIsExplained(bool withoutConfig, string why)
         {
-            var start = new ProcessStartInfo("mono", "\"" + typeof(Board).Assembly.Location.Replace("Velnor.Net.dll", "BoardTour.exe") + "\"")
+            string built = System.IO.Path.GetDirectoryName(typeof(Board).Assembly.Location);
+            string folder = built;
+            if (withoutConfig)
+            {
+                folder = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "velnor-no-config-" + Guid.NewGuid().ToString("N"));
+                System.IO.Directory.CreateDirectory(folder);
+                foreach (string file in new[] { "BoardTour.exe", "Velnor.Net.dll" })
+                {
+                    System.IO.File.Copy(System.IO.Path.Combine(built, file), System.IO.Path.Combine(folder, file));
+                }
+            }
+            var start = new ProcessStartInfo("mono", "\"" + System.IO.Path.Combine(folder, "BoardTour.exe") + "\"")
             {
                 UseShellExecute = false, RedirectStandardError = true, RedirectStandardOutput = true
             };
-            start.EnvironmentVariables.Remove("LD_LIBRARY_PATH");
-            using (Process child = Process.Start(start))
+            if (!withoutConfig)
             {
-                string error = child.StandardError.ReadToEnd();
-                child.StandardOutput.ReadToEnd();
-                child.WaitForExit();
-                Assert.AreNotEqual(0, child.ExitCode);
-                StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library " +
-                                      "(libvelnor.so.1, through the dllmap of Velnor.Net.dll.config). Looked in: ", error);
-                StringAssert.Contains("What to do: add the folder of libvelnor.so.1 and libvelnor_sim.so to LD_LIBRARY_PATH", error);
+                start.EnvironmentVariables.Remove("LD_LIBRARY_PATH");
+            }
+            try
+            {
+                using (Process child = Process.Start(start))
+                {
+                    string error = child.StandardError.ReadToEnd();
+                    child.StandardOutput.ReadToEnd();
+                    child.WaitForExit();
+                    Assert.AreNotEqual(0, child.ExitCode);
+                    StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library " + why, error);
+                    StringAssert.Contains("What to do: add the folder of libvelnor.so.1 and libvelnor_sim.so to LD_LIBRARY_PATH", error);
+                }
+            }
+            finally
+            {
+                if (withoutConfig)
+                {
+                    System.IO.Directory.Delete(folder, true);
+                }
             }
         }
     }
