@@ -13,17 +13,13 @@ execute_process(
   COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK_DIR} LD_LIBRARY_PATH=${TRACE_LIB_DIR}
           ${VELNORCTL} shell
   INPUT_FILE ${WORK_DIR}/session.txt OUTPUT_QUIET ERROR_QUIET)
+include(${CMAKE_CURRENT_LIST_DIR}/tshark_decode.cmake)
 file(GLOB_RECURSE traces ${WORK_DIR}/*/Velnor-trace-*.pcapng)
 list(LENGTH traces count)
 if(NOT count EQUAL 1)
   message(FATAL_ERROR "expected one trace under ${WORK_DIR}, found ${count}: ${traces}")
 endif()
 
-execute_process(COMMAND ${TSHARK} -X lua_script:${DISSECTOR} -r ${traces} -V
-                RESULT_VARIABLE result OUTPUT_VARIABLE decoded ERROR_VARIABLE errors)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "tshark failed (${result}): ${errors}")
-endif()
 execute_process(COMMAND ${TSHARK} -X lua_script:${DISSECTOR} -r ${traces}
                 OUTPUT_VARIABLE summary ERROR_QUIET)
 
@@ -46,12 +42,7 @@ set(expected
   "Major: 2"
   "Trigger status: disarmed (0)"
   "Call: CloseHandle (3)")
-foreach(line IN LISTS expected)
-  string(FIND "${decoded}" "${line}" at)
-  if(at EQUAL -1)
-    message(SEND_ERROR "the decode lacks \"${line}\"")
-  endif()
-endforeach()
+velnor_check_decode(${traces} ${expected})
 foreach(line "DeviceIoControl set_led -> invalid_data" "DeviceIoControl get_clock -> success")
   string(FIND "${summary}" "${line}" at)
   if(at EQUAL -1)
