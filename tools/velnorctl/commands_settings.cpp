@@ -102,8 +102,11 @@ void add_get_set(CLI::App& parent, const std::string& name, const std::string& d
 int64_t parse_clock_frequency(const std::string& text, uint32_t mode) {
     const std::optional<int64_t> hertz = parse_frequency(text);
     if (!hertz) {
-        const bool milli =
-            text.size() > 1 && (text.back() == 'm' || text.compare(text.size() - 3, 3, "mHz") == 0);
+        const auto ends_with = [&text](const std::string& end) {
+            return text.size() > end.size() &&
+                   text.compare(text.size() - end.size(), end.size(), end) == 0;
+        };
+        const bool milli = ends_with("m") || ends_with("mHz");
         throw tool_error_t(exit_code_t::usage,
                            "'" + printable(text) +
                                (milli ? "' reads as millihertz (lower-case m is milli); write "
