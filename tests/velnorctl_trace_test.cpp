@@ -139,7 +139,8 @@ TEST_F(VelnorctlTrace, ShowReportsACutShortTraceAndRefusesWhatIsNoTrace) {
          "velnorctl: '" + file("text.pcapng").string() +
              "' is not a Velnor trace: not a pcapng file\n"},
         {file("none.pcapng").string(), 0,
-         "velnorctl: cannot open '" + file("none.pcapng").string() + "' for reading\n"},
+         "velnorctl: cannot open '" + file("none.pcapng").string() +
+             "' for reading: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
