@@ -1,3 +1,7 @@
+import copy
+import functools
+import gc
+import pickle
 import threading
 
 import pytest
@@ -52,6 +56,37 @@ def test_failure_reading_a_serial_closes_the_board_it_opened(velnor_sim):
     velnor_sim.set_request_status(velnor_sim.Request.GET_SERIAL, -7)
     with pytest.raises(velnor.InvalidDeviceTypeError):
         velnor.open(serial="X")
+    assert velnor_sim.open_handle_count() == 0
+
+
+# how a board would be duplicated: each must be refused, with one text
+DUPLICATES = [("copy.copy", copy.copy), ("copy.deepcopy", copy.deepcopy)] + [
+    (f"pickle protocol {protocol}", functools.partial(pickle.dumps, protocol=protocol))
+    for protocol in range(pickle.HIGHEST_PROTOCOL + 1)]
+
+
+@pytest.mark.parametrize("duplicate", [row[1] for row in DUPLICATES],
+                         ids=[row[0] for row in DUPLICATES])
+def test_a_board_cannot_be_copied_or_pickled(velnor_sim, duplicate):
+    velnor_sim.add_board()
+    velnor_sim.add_board()
+    with velnor.open() as board:
+        board.led = velnor.Led.BLINK
+        calls = [velnor_sim.call_count(call) for call in velnor_sim.Call]
+        with pytest.raises(TypeError) as caught:
+            duplicate(board)
+        assert type(caught.value) is TypeError
+        assert str(caught.value) == ("a velnor.Board owns an open board handle and cannot be "
+                                     "copied or pickled; open the board again instead")
+        gc.collect()
+        # No copy lived to close the handle: the platform saw no call, and the board
+        # still talks to board 0 while board 1 is opened beside it.
+        assert [velnor_sim.call_count(call) for call in velnor_sim.Call] == calls
+        assert velnor_sim.board_count() == 2 and velnor_sim.open_handle_count() == 1
+        with velnor.open(1) as other:
+            other.led = velnor.Led.ON
+            assert velnor_sim.open_handle_count() == 2
+            assert not board.closed and board.led is velnor.Led.BLINK
     assert velnor_sim.open_handle_count() == 0
 
 

@@ -195,6 +195,28 @@ def test_refused_close_keeps_the_board_open_for_a_retry(velnor_sim):
     assert board.closed and velnor_sim.open_handle_count() == 0
 
 
+def test_a_board_collected_open_warns_as_an_unclosed_file_and_releases_its_handle(velnor_sim):
+    import gc
+
+    velnor_sim.add_board()
+    closed = velnor.open()
+    closed.close()
+    retried = velnor.open()
+    velnor_sim.fail_next(velnor_sim.Call.CLOSE_HANDLE, velnor_sim.WinError.INVALID_HANDLE)
+    with pytest.raises(velnor.FailedError):
+        retried.close()
+    retried.close()
+    dropped = velnor.open()
+    assert velnor_sim.open_handle_count() == 1
+    with pytest.warns(ResourceWarning) as caught:
+        del closed, retried, dropped
+        gc.collect()
+    # Only the board dropped open warns, in the words of an unclosed file.
+    assert [(warning.category, str(warning.message)) for warning in caught] == [
+        (ResourceWarning, "unclosed <velnor.Board index=0 open>")]
+    assert velnor_sim.open_handle_count() == 0
+
+
 def test_context_manager_closes_on_exit_even_after_an_exception(velnor_sim):
     velnor_sim.add_board()
     with pytest.raises(RuntimeError):

@@ -66,3 +66,34 @@ def test_an_int_that_does_not_fit_is_refused_before_anything_is_sent(velnor_sim,
         assert board.clock == (velnor.ClockMode.INTERNAL, 100_000_000, 0)
         with velnor.open(1) as other:
             assert other.trigger_status is velnor.TriggerStatus.ARMED
+
+
+# call, a text with a zero byte, the refusal: the board's text fields end at a zero byte
+TEXTS_WITH_A_ZERO_BYTE = [
+    ("sim.add_board serial", lambda sim, v: sim.add_board(serial=v), "LAB-7\0spare",
+     "serial 'LAB-7\\x00spare' holds a zero byte: the board would keep only 'LAB-7'"),
+    ("sim.add_board firmware", lambda sim, v: sim.add_board(firmware=v), "1.4.0\0junk",
+     "firmware version text '1.4.0\\x00junk' holds a zero byte: the board would keep only "
+     "'1.4.0'"),
+    ("sim.add_board driver", lambda sim, v: sim.add_board(driver=v),
+     velnor.Version(2, 4, 1, "2.4.1\0"),
+     "driver version text '2.4.1\\x00' holds a zero byte: the board would keep only '2.4.1'"),
+    ("velnor.pack_firmware", lambda sim, v: velnor.pack_firmware(b"x", v), "1.4.0\0junk",
+     "firmware version text '1.4.0\\x00junk' holds a zero byte: the board would keep only "
+     "'1.4.0'"),
+    ("velnor.pack_firmware Version", lambda sim, v: velnor.pack_firmware(b"x", v),
+     velnor.Version(1, 4, 0, "\0"),
+     "firmware version text '\\x00' holds a zero byte: the board would keep only ''"),
+]
+
+
+@pytest.mark.parametrize("name, call, value, text", TEXTS_WITH_A_ZERO_BYTE,
+                         ids=[row[0] for row in TEXTS_WITH_A_ZERO_BYTE])
+def test_a_text_with_a_zero_byte_is_refused_rather_than_cut(velnor_sim, name, call, value, text):
+    velnor_sim.add_board()
+    velnor_sim.add_board()
+    before = what_the_platform_saw(velnor_sim)
+    with pytest.raises(ValueError) as caught:
+        call(velnor_sim, value)
+    assert type(caught.value) is ValueError and str(caught.value) == text
+    assert what_the_platform_saw(velnor_sim) == before

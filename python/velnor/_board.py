@@ -7,9 +7,10 @@ import os
 import sys
 import threading
 import time
+import warnings
 from ctypes import c_uint8, c_uint32
 from contextlib import contextmanager
-from typing import Any, Callable, Dict, Iterator, Optional, Tuple, Union
+from typing import Any, Callable, Dict, Iterator, NoReturn, Optional, Tuple, Union
 
 from . import _firmware
 from ._calls import fail
@@ -36,6 +37,10 @@ _MODES = tuple(ClockMode)
 _BLOCK = ctypes.c_uint8 * 1032
 
 
+_NOT_COPIED = ("a velnor.Board owns an open board handle and cannot be copied or pickled; "
+               "open the board again instead")
+
+
 class BoardClosedError(ValueError):
     """An operation on a Board after close()."""
 
@@ -53,6 +58,9 @@ class Board:
     A firmware update (update_firmware) is never cut off half-way by close(): close()
     asks it to stop, the update sends its reset at its next step and raises
     BoardClosedError, and only then is the handle released.
+
+    A Board cannot be copied or pickled (TypeError): it owns its handle. One collected
+    while still open releases the handle and gives a ResourceWarning.
     """
 
     def __init__(self, api: Any, handle: int, index: int) -> None:
@@ -165,14 +173,26 @@ class Board:
     def __exit__(self, *exc_info: object) -> None:
         self.close()
 
-    def __del__(self) -> None:
-        # A board dropped without close(): release the handle all the same. No thread
-        # can be inside one of its calls, since a call holds a reference to it.
+    def __reduce_ex__(self, protocol: object) -> NoReturn:
+        # copy.copy, copy.deepcopy and pickle all come here. A copy would share the
+        # handle and close it under this board when collected; a pickle cannot carry it.
+        raise TypeError(_NOT_COPIED)
+
+    def __del__(self, _warn: Callable[..., None] = warnings.warn) -> None:
+        # A board dropped without close(): warn as an unclosed file does, and release
+        # the handle all the same, even when warnings are errors. No thread can be
+        # inside one of its calls, since a call holds a reference to it. (_warn is kept
+        # from the start, for a board collected as the interpreter shuts down.)
+        if getattr(self, "_closed", True):
+            return
         try:
-            if not self._closed and self._api.vl_device_close(self._hobj) == 0:
-                self._closed = True
-        except Exception:
-            pass
+            _warn(f"unclosed {self!r}", ResourceWarning, source=self)
+        finally:
+            try:
+                if self._api.vl_device_close(self._hobj) == 0:
+                    self._closed = True
+            except Exception:
+                pass
 
     def __repr__(self) -> str:
         state = "closed" if self._closed else "open"

@@ -2,9 +2,11 @@
 
 from __future__ import annotations
 
+import math
 import os
 import re
 import struct
+import sys
 import time
 import zlib
 from typing import TYPE_CHECKING, Callable, Optional, Union
@@ -128,6 +130,19 @@ def _image_bytes(image: ImageSource) -> bytes:
     raise TypeError(f"image must be bytes or a path, not {type(image).__name__}")
 
 
+def _seconds(timeout: float) -> float:
+    """The update's timeout as the float it waits with: an int or a float (not a bool),
+    finite and above 0. Refused here, before anything is sent: a NaN would never time
+    out, and a text would fail only once the update had started."""
+    if isinstance(timeout, bool) or not isinstance(timeout, (int, float)):
+        raise TypeError(f"timeout must be a number of seconds (an int or a float), "
+                        f"not {type(timeout).__name__} {timeout!r}")
+    if (isinstance(timeout, float) and not math.isfinite(timeout)) or timeout <= 0:
+        raise ValueError(f"timeout must be a finite number of seconds above 0, not {timeout!r}")
+    # An int beyond the float range waits as long as the largest float: for ever.
+    return float(min(timeout, sys.float_info.max))
+
+
 def _wait(board: "Board", until: UpdateState, deadline: float, timeout: float) -> int:
     pause = 0.0
     while True:
@@ -155,7 +170,9 @@ def update(board: "Board", image: ImageSource,
     board from another thread makes it stop at its next step the same way (with
     BoardClosedError), and the close waits for that reset. A start the board refuses
     as out of order (another update runs, or one was left unfinished) is not reset:
-    that update is not this one's to end."""
+    that update is not this one's to end. A timeout that is not a finite number of
+    seconds above 0 is refused (TypeError, ValueError) before anything is sent."""
+    seconds = _seconds(timeout)
     data = _image_bytes(image)
     _check(data)
     total = len(data)
@@ -164,7 +181,7 @@ def update(board: "Board", image: ImageSource,
         try:
             board.update_start()
             started = True
-            _wait(board, UpdateState.READY, time.monotonic() + timeout, timeout)
+            _wait(board, UpdateState.READY, time.monotonic() + seconds, timeout)
             for offset in range(0, total, BLOCK_DATA_MAX):
                 board._stop_if_closing()
                 board.update_write(update_block(offset, data[offset:offset + BLOCK_DATA_MAX]))
@@ -172,7 +189,7 @@ def update(board: "Board", image: ImageSource,
                     progress(min(offset + BLOCK_DATA_MAX, total), total)
             board._stop_if_closing()
             board.update_complete()
-            _wait(board, UpdateState.DONE, time.monotonic() + timeout, timeout)
+            _wait(board, UpdateState.DONE, time.monotonic() + seconds, timeout)
             return board.firmware_version
         except BaseException as error:
             if started or not isinstance(error, UpdateInvalidStatusError):

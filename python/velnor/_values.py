@@ -164,6 +164,21 @@ def parse_version(version: VersionLike, what: str) -> Version:
         raise TypeError(f"{what} must be a Version, a (major, minor, patch) tuple or text")
     for name in ("major", "minor", "patch"):
         as_u32(getattr(result, name), f"{what} {name}")
-    if len(result.text.encode("utf-8")) > 32:
-        raise ValueError(f"{what} text {result.text!r} is longer than 32 bytes")
+    c_text(result.text, f"{what} text")
     return result
+
+
+def c_text(text: str, what: str, size: int = 32) -> bytes:
+    """text as the UTF-8 bytes of one of the board's C text fields of `size` bytes. The
+    field ends at its first zero byte, so a text holding one is refused rather than cut
+    there without a word; so is a text longer than the field."""
+    if not isinstance(text, str):
+        raise TypeError(f"{what} must be a str, not {type(text).__name__}")
+    if "\0" in text:
+        kept = text.partition("\0")[0]
+        raise ValueError(f"{what} {text!r} holds a zero byte: the board would keep only "
+                         f"{kept!r}")
+    raw = text.encode("utf-8")
+    if len(raw) > size:
+        raise ValueError(f"{what} {text!r} is longer than {size} bytes")
+    return raw

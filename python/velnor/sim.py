@@ -20,7 +20,7 @@ from typing import Optional, Union
 
 from . import _loader
 from ._native import vl_version
-from ._values import VersionLike, as_u32, as_unsigned, parse_version
+from ._values import VersionLike, as_u32, as_unsigned, c_text, parse_version
 
 __all__ = [
     "Call", "Request", "TraceError", "WinError", "add_board", "board_count", "call_count",
@@ -139,17 +139,15 @@ def add_board(serial: Optional[str] = None, firmware: Optional[VersionLike] = No
               driver: Optional[VersionLike] = None) -> int:
     """Adds a board and returns its id (0, 1, ... since the last reset). Defaults:
     serial "VLN-SIM-<id as 4 digits>", firmware 1.3.0, driver 2.4.1. Versions are
-    text "M.m.p", a (major, minor, patch) tuple or a velnor.Version."""
+    text "M.m.p", a (major, minor, patch) tuple or a velnor.Version. A serial or version
+    text longer than 32 bytes, or holding a zero byte, is refused (ValueError)."""
     config = _board_config()
     _sim.vlsim_default_board_config(config)
     if serial is not None:
-        raw = serial.encode("utf-8")
-        if len(raw) > 32 or b"\0" in raw:
-            raise ValueError(f"a serial is up to 32 bytes without a zero byte: {serial!r}")
-        config.serial = raw
+        config.serial = c_text(serial, "serial")
     for field, value in (("firmware", firmware), ("driver", driver)):
         if value is not None:
-            version = parse_version(value, field)
+            version = parse_version(value, f"{field} version")
             record = vl_version(version.major, version.minor, version.patch,
                                 version.text.encode("utf-8"))
             setattr(config, field, record)
