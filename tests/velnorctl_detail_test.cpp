@@ -10,6 +10,9 @@
 #include <cstring>
 #include <functional>
 #include <regex>
+#include <set>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -290,6 +293,67 @@ TEST_F(VelnorctlLog, LogThatCannotBeWrittenIsSaidOnceInTheToolsOwnWords) {
                              "velnorctl: cannot write the library's log in '" +
                                  chosen.string() + "': File too large\n");
     EXPECT_TRUE(fs::is_empty(chosen));
+}
+
+TEST_F(VelnorctlLog, RunsOfTheSameMomentGetFoldersOfTheirOwn) {
+    // Each failed run keeps its folder; their names differ beyond the process id.
+    std::set<std::string> suffixes;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(run("clock 123456789").exit, library_failure);
+    }
+    const std::regex name(R"(velnorctl-\d+-([0-9a-f]{8}))");
+    for (const auto& entry : fs::directory_iterator(temporary())) {
+        std::smatch match;
+        const std::string folder = entry.path().filename().string();
+        ASSERT_TRUE(std::regex_match(folder, match, name)) << folder;
+        suffixes.insert(match[1]);
+    }
+    EXPECT_EQ(suffixes.size(), 3u);
+}
+
+// Something other than the library's own file at DIR/Velnor.log, as another
+// user can plant in a folder everyone may write in: the tool never blocks on
+// it, never reads through it, and says why no line came.
+TEST_F(VelnorctlLog, PlantedLogInTheChosenFolderIsNeitherReadNorWaitedOn) {
+    const std::string foreign = "[2026-12-01 08:00:00.000] [Velnor] [error] [vl_device_set_clock] "
+                                "Error: Velnor:-13, another user's line\n";
+    std::ofstream(file("elsewhere.log")) << foreign;
+    const std::string not_regular = ", not a regular file, and the library writes only to one";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> plant;
+        std::string reason;
+    } cases[] = {
+        {"fifo", [](const fs::path& log) { ASSERT_EQ(mkfifo(log.c_str(), 0666), 0); },
+         "a FIFO" + not_regular},
+        {"link to a device", [](const fs::path& log) { fs::create_symlink("/dev/urandom", log); },
+         "a link" + not_regular},
+        {"link to a file",
+         [this](const fs::path& log) { fs::create_symlink(file("elsewhere.log"), log); },
+         "a link" + not_regular},
+        {"second name",
+         [this](const fs::path& log) { fs::create_hard_link(file("elsewhere.log"), log); },
+         "a second name of another file, and the library writes only to a file of its own"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path chosen = file(std::string("logs-") + c.name);
+        fs::create_directories(chosen);
+        c.plant(chosen / "Velnor.log");
+        // Bounded: a tool that waits on the FIFO or reads the device is killed.
+        const std::string command = "TMPDIR=" + quoted(temporary().string()) +
+                                    " timeout -s KILL 30 '" VELNORCTL_EXE "' --log-dir " +
+                                    quoted(chosen.string()) + " clock 123456789 </dev/null >" +
+                                    quoted(file("out").string()) + " 2>" +
+                                    quoted(file("err").string());
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == library_failure) << status;
+        EXPECT_EQ(slurp(file("err")),
+                  "velnorctl: vl_device_set_clock failed: invalid_frequency (-13)\n"
+                  "velnorctl: cannot write the library's log in '" +
+                      chosen.string() + "': Velnor.log there is " + c.reason + "\n");
+        EXPECT_EQ(slurp(file("elsewhere.log")), foreign);
+    }
 }
 
 } // namespace

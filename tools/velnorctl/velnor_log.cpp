@@ -85,8 +85,53 @@ void send_lines_nowhere(const fs::path& path) {
     platform::point_temporary_folder_at(path / ("velnorctl-no-log-" + run_suffix()));
 }
 
+// Why the library cannot log at the log file's path, when the system's
+// limit on the length of a path rules it out; empty when it can.
+std::string too_long(const fs::path& folder) {
+    const std::optional<size_t> longest = platform::longest_log_path();
+    const size_t length = (folder / "Velnor.log").native().size();
+    if (!longest || length <= *longest) {
+        return {};
+    }
+    return "the log's path would be " + std::to_string(length) + " characters long, more than " +
+           "the " + std::to_string(*longest) + " the system lets the library use";
+}
+
+// Why the library will not write Velnor.log in folder when something other
+// than a regular file has its name (planted by another user, say); empty
+// when it will. Looked at without following a link or opening the file.
+std::string planted(const fs::path& folder) {
+    std::error_code error;
+    const fs::path log = folder / "Velnor.log";
+    const fs::file_type type = fs::symlink_status(log, error).type();
+    if (type == fs::file_type::regular && fs::hard_link_count(log, error) > 1 && !error) {
+        return "Velnor.log there is a second name of another file, and the library writes only "
+               "to a file of its own";
+    }
+    const char* kind = type == fs::file_type::symlink     ? "a link"
+                       : type == fs::file_type::fifo      ? "a FIFO"
+                       : type == fs::file_type::socket    ? "a socket"
+                       : type == fs::file_type::directory ? "a folder"
+                       : type == fs::file_type::block || type == fs::file_type::character
+                           ? "a device"
+                           : nullptr;
+    return kind == nullptr ? std::string()
+                           : std::string("Velnor.log there is ") + kind +
+                                 ", not a regular file, and the library writes only to one";
+}
+
+// Why the library's lines cannot be written in folder; empty when they can.
+std::string why_unwritable(const fs::path& folder) {
+    for (const std::string& reason : {too_long(folder), planted(folder)}) {
+        if (!reason.empty()) {
+            return reason;
+        }
+    }
+    return try_writing(folder);
+}
+
 void use(const fs::path& path, bool is_default) {
-    folder() = {path, is_default, try_writing(path), false, 0};
+    folder() = {path, is_default, why_unwritable(path), false, 0};
     if (folder().unwritable.empty()) {
         platform::point_temporary_folder_at(path);
     } else {
@@ -111,14 +156,17 @@ std::optional<fs::path> make_run_folder(const fs::path& temporary) {
     return std::nullopt;
 }
 
+// The most of the log read for one failure's line: far more than a run's
+// lines, far less than a file planted to exhaust the tool.
+constexpr uint64_t most_read = 16u << 20;
+
 // Whether the log holds, just before offset, the end of a line.
-bool line_ends_before(std::ifstream& file, uint64_t offset) {
-    char last = '\n';
-    if (offset > 0) {
-        file.seekg(static_cast<std::streamoff>(offset - 1));
-        file.get(last);
+bool line_ends_before(const fs::path& path, uint64_t offset) {
+    if (offset == 0) {
+        return true;
     }
-    return file && last == '\n';
+    const std::optional<std::string> last = platform::read_plain_file(path, offset - 1, 1);
+    return last && *last == "\n";
 }
 
 } // namespace
@@ -165,10 +213,8 @@ fs::path velnor_log_path() {
 }
 
 uint64_t velnor_log_size() {
-    std::error_code error;
     const fs::path path = velnor_log_path();
-    const auto size = path.empty() ? 0 : fs::file_size(path, error);
-    return error ? 0 : static_cast<uint64_t>(size);
+    return path.empty() ? 0 : platform::plain_file_size(path).value_or(0);
 }
 
 std::string log_line_since(uint64_t mark, const std::string& function) {
@@ -176,24 +222,23 @@ std::string log_line_since(uint64_t mark, const std::string& function) {
     if (path.empty()) {
         return {};
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return {};
-    }
     uint64_t start = std::max(mark, folder().taken);
-    if (start > velnor_log_size() || !line_ends_before(file, start)) {
+    if (start > velnor_log_size() || !line_ends_before(path, start)) {
         start = 0; // emptied and written again since: every line in it is newer
     }
-    file.clear();
-    if (!file.seekg(static_cast<std::streamoff>(start))) {
+    // A regular file only, read without following a link or waiting: the
+    // folder may be one another user can write in.
+    const std::optional<std::string> text = platform::read_plain_file(path, start, most_read);
+    if (!text) {
         return {};
     }
     const std::string tag = "[" + function + "]";
-    uint64_t offset = start;
-    for (std::string line; std::getline(file, line);) {
-        offset += line.size() + (file.eof() ? 0 : 1);
+    for (size_t at = 0; at < text->size();) {
+        const size_t end = std::min(text->find('\n', at), text->size());
+        std::string line = text->substr(at, end - at);
+        at = end + 1;
         if (line.find(tag) != std::string::npos) {
-            folder().taken = offset;
+            folder().taken = start + std::min<uint64_t>(at, text->size());
             while (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
@@ -209,8 +254,9 @@ log_trouble_t log_trouble() {
         return {};
     }
     if (chosen.unwritable.empty()) {
-        // It took the write at the start; a disk that filled since shows now.
-        chosen.unwritable = try_writing(chosen.path);
+        // It took the write at the start; a disk that filled since, or a
+        // file planted since, shows now.
+        chosen.unwritable = why_unwritable(chosen.path);
         if (chosen.unwritable.empty()) {
             return {};
         }

@@ -47,8 +47,10 @@ uint64_t velnor_log_size();
 std::string log_line_since(uint64_t mark, const std::string& function);
 
 // Whether the library's lines cannot be written in the folder chosen (found
-// at use_log_folder, or by trying the folder again now), and the message that
-// says so, given only the first time.
+// at use_log_folder, or by trying the folder again now: a write that fails,
+// something other than a regular file of its own at Velnor.log, a path
+// longer than the system lets the library use), and the message that says
+// so, given only the first time.
 struct log_trouble_t {
     bool unwritable = false;
     std::string first_report; // "cannot write the library's log in 'FOLDER': REASON"
