@@ -59,6 +59,16 @@ if(VELNOR_BUILD_TOOLS)
     endif()
   endif()
 
+  # The tool under Wine stopped by each signal sent to it during an update:
+  # the script sends Unix signals, so it runs on the host, not through Wine.
+  if(WIN32 AND TARGET velnorctl_virtual AND CMAKE_HOST_UNIX AND VELNOR_WINE)
+    add_test(NAME velnorctl_wine_stops
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/velnorctl_wine_stops.sh
+                     $<TARGET_FILE:velnorctl_virtual>)
+    set_tests_properties(velnorctl_wine_stops PROPERTIES TIMEOUT 120
+                         ENVIRONMENT "WINE=${VELNOR_WINE}")
+  endif()
+
   if(NOT WIN32 OR VELNOR_BACKEND STREQUAL "virtual")
     # The examples' refused clocks are logged: into a folder of the run's own.
     set(_examples_tmp ${CMAKE_CURRENT_BINARY_DIR}/examples_tmp)

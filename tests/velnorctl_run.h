@@ -23,7 +23,7 @@ namespace velnorctl_run {
 namespace fs = std::filesystem;
 
 constexpr int library_failure = 1, usage_error = 2, no_board = 3, file_error = 4, update_failed = 5,
-              interrupted = 130, terminated = 143;
+              hung_up = 129, interrupted = 130, terminated = 143;
 
 struct outcome_t {
     int exit = -1;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -217,6 +218,30 @@ TEST_F(VelnorctlWindows, UpdateWhoseReaderGoesAwayResetsTheBoard) {
     EXPECT_EQ(slurp(dir_ / "err"),
               "velnorctl: firmware update stopped: cannot write to standard output; the board's "
               "update was reset (update state idle, 0 bytes received)\n");
+}
+
+// A temporary folder so deep that the log in the run's folder would pass
+// MAX_PATH: the library could not write there, and the failure says so.
+TEST_F(VelnorctlWindows, LogPathTooLongForTheLibraryIsSaid) {
+    fs::path deep = dir_ / "tmp";
+    while (deep.native().size() < 240) {
+        deep /= std::wstring(std::min<size_t>(40, 240 - deep.native().size()), L'd');
+    }
+    fs::create_directories(deep);
+    SetEnvironmentVariableW(L"TMP", deep.wstring().c_str());
+    SetEnvironmentVariableW(L"TEMP", deep.wstring().c_str());
+    const outcome_t failed = run(drop_in(), L"clock 123456789");
+    EXPECT_EQ(failed.exit, 1u);
+    std::smatch folder;
+    const std::string shown = "velnorctl: vl_device_set_clock failed: invalid_frequency \\(-13\\)\n"
+                              "velnorctl: cannot write the library's log in '(.*)': the log's "
+                              "path would be (\\d+) characters long, more than the 259 the "
+                              "system lets the library use\n";
+    ASSERT_TRUE(std::regex_match(failed.err, folder, std::regex(shown))) << failed.err;
+    // The run's own folder in the deep one, and its length with "\Velnor.log".
+    const fs::path run_folder = fs::u8path(folder[1].str());
+    EXPECT_EQ(run_folder.parent_path(), deep);
+    EXPECT_EQ(folder[2].str(), std::to_string(run_folder.native().size() + 11));
 }
 
 // The product's tool says what it works on: the simulation when the

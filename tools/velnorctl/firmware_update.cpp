@@ -158,7 +158,6 @@ vl_version update_firmware(vl_device* board, const std::vector<uint8_t>& image,
                     std::string("firmware update interrupted by ") +
                         interrupt_guard_t::pending_name(),
                     true);
-        interrupt_guard_t::handled();
         throw reported_failure_t(interrupted.exit);
     } catch (...) {
         progress.finish();

@@ -24,7 +24,11 @@ exit_code_t interrupt_guard_t::pending() {
         return exit_code_t::ok;
     case stop_request_t::sigterm:
     case stop_request_t::console_closed:
+    case stop_request_t::logoff:
+    case stop_request_t::shutdown:
         return exit_code_t::terminated;
+    case stop_request_t::sighup:
+        return exit_code_t::hung_up;
     case stop_request_t::sigint:
     case stop_request_t::ctrl_c:
     case stop_request_t::ctrl_break:
@@ -39,20 +43,22 @@ const char* interrupt_guard_t::pending_name() {
         return "SIGINT";
     case stop_request_t::sigterm:
         return "SIGTERM";
+    case stop_request_t::sighup:
+        return "SIGHUP";
     case stop_request_t::ctrl_c:
         return "Ctrl-C";
     case stop_request_t::ctrl_break:
         return "Ctrl-Break";
     case stop_request_t::console_closed:
         return "the console closing";
+    case stop_request_t::logoff:
+        return "the user logging off";
+    case stop_request_t::shutdown:
+        return "the system shutting down";
     case stop_request_t::none:
         return "";
     }
     return "";
-}
-
-void interrupt_guard_t::handled() {
-    platform::stop_request_handled();
 }
 
 } // namespace velnorctl

@@ -1,8 +1,8 @@
 // Ctrl-C and its kin during a firmware update. While an interrupt_guard_t
-// lives, SIGINT and SIGTERM (on Windows Ctrl-C, Ctrl-Break and the console
-// closing) no longer end the process: they are recorded, and the update
-// looks at the record after each request, resets the board's update and
-// leaves with the signal's exit code.
+// lives, SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break, the
+// console closing, logoff and shutdown) no longer end the process: they are recorded, and the
+// update looks at the record after each request, resets the board's update and leaves with the
+// signal's exit code.
 #pragma once
 
 #include "errors.h"
@@ -16,15 +16,12 @@ public:
     interrupt_guard_t(const interrupt_guard_t&) = delete;
     interrupt_guard_t& operator=(const interrupt_guard_t&) = delete;
 
-    // exit_code_t::interrupted or terminated once a signal came, else ok.
+    // exit_code_t::interrupted, terminated or hung_up once a signal came,
+    // else ok.
     static exit_code_t pending();
 
     // The signal's name for messages: "SIGINT", "SIGTERM", "Ctrl-C", ...
     static const char* pending_name();
-
-    // The update has reset the board: a console-close handler may return
-    // (and let Windows end the process) now.
-    static void handled();
 };
 
 } // namespace velnorctl

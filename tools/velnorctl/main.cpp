@@ -34,8 +34,13 @@ Exit codes:
   4    a file could not be read or written (standard output included), or the image is malformed
   5    the firmware update did not finish (board state, time-out, --verify)
   6    a call left the --sim-replay trace (virtual builds; the divergence is printed)
-  130  SIGINT or Ctrl-C stopped a firmware update; the board's update was reset
-  143  SIGTERM or the console closing stopped a firmware update; the board's update was reset)";
+  129  SIGHUP stopped a firmware update; the board's update was reset
+  130  SIGINT, Ctrl-C or Ctrl-Break stopped a firmware update; the board's update was reset
+  143  SIGTERM, the console closing, logoff or shutdown stopped a firmware update; the
+       board's update was reset
+A process killed outright (SIGKILL, Task Manager; under Wine also SIGTERM and SIGHUP)
+cannot reset the board: the next update says the board is in the middle of one, and
+'firmware reset' abandons it.)";
 
 #ifdef VELNORCTL_VIRTUAL
 constexpr bool virtual_build = true;

@@ -5,7 +5,9 @@
 // are in terminal.h, implemented by the same files.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,18 +30,41 @@ unsigned long process_id();
 // Throws tool_error_t (file) when it cannot.
 void point_temporary_folder_at(const std::filesystem::path& path);
 
-// What asked the process to stop while stop requests were caught.
-enum class stop_request_t : int { none, sigint, sigterm, ctrl_c, ctrl_break, console_closed };
+// The longest path, in the system's characters, at which the library can
+// still write its log (on Windows MAX_PATH less its terminating NUL); none
+// where the system sets no such limit.
+std::optional<size_t> longest_log_path();
 
-// From start to stop, SIGINT and SIGTERM (on Windows Ctrl-C, Ctrl-Break and
-// the console closing) are recorded instead of ending the process.
+// Up to limit bytes of the file at path from offset on, opened as the library
+// opens its log: a regular file only, a link at path never followed, a FIFO
+// or a device never waited on or read. Nothing when path is not such a file
+// or cannot be read.
+std::optional<std::string> read_plain_file(const std::filesystem::path& path, uint64_t offset,
+                                           uint64_t limit);
+
+// The size of the file at path, opened as read_plain_file opens it; nothing
+// when it is not such a file.
+std::optional<uint64_t> plain_file_size(const std::filesystem::path& path);
+
+// What asked the process to stop while stop requests were caught.
+enum class stop_request_t : int {
+    none,
+    sigint,
+    sigterm,
+    sighup,
+    ctrl_c,
+    ctrl_break,
+    console_closed,
+    logoff,
+    shutdown
+};
+
+// From start to stop, SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C,
+// Ctrl-Break, the console closing, the user logging off and the system
+// shutting down) are recorded instead of ending the process.
 void start_catching_stop_requests();
 void stop_catching_stop_requests();
 stop_request_t caught_stop_request();
-
-// The update has been reset: a console-close handler may now return (and
-// let Windows end the process).
-void stop_request_handled();
 
 // Whether the library loaded is the simulation build (on Windows the drop-in
 // Velnor.dll beside velnor_sim.dll, which it loads); a build of the tool for

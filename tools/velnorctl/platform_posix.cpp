@@ -3,27 +3,111 @@
 #include "platform.h"
 #include "terminal.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velnorctl {
 
 namespace {
 
+using platform::stop_request_t;
+
 volatile std::sig_atomic_t caught = 0;
-struct sigaction previous_int {};
-struct sigaction previous_term {};
+
+// The signals that stop an update, what each is recorded as, and the action
+// it had before.
+struct caught_signal_t {
+    int number;
+    stop_request_t request;
+    struct sigaction previous;
+};
+caught_signal_t stop_signals[] = {{SIGINT, stop_request_t::sigint, {}},
+                                  {SIGTERM, stop_request_t::sigterm, {}},
+                                  {SIGHUP, stop_request_t::sighup, {}}};
 
 extern "C" void on_signal(int number) {
-    caught = static_cast<int>(number == SIGINT ? platform::stop_request_t::sigint
-                                               : platform::stop_request_t::sigterm);
+    for (const caught_signal_t& signal : stop_signals) {
+        if (signal.number == number) {
+            caught = static_cast<int>(signal.request);
+        }
+    }
+}
+
+// Closes a descriptor when it goes.
+struct descriptor_t {
+    int fd;
+    ~descriptor_t() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
+// Opens path for reading as the library opens its log: the name itself must
+// be a regular file (a link there fails with ELOOP, a FIFO opens without
+// waiting and is refused by the check after it). -1 when it is not one.
+int open_plain_file(const std::filesystem::path& path, struct stat& info) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
+
+std::optional<size_t> platform::longest_log_path() {
+    return std::nullopt;
+}
+
+std::optional<std::string> platform::read_plain_file(const std::filesystem::path& path,
+                                                     uint64_t offset, uint64_t limit) {
+    struct stat info {};
+    const descriptor_t file{open_plain_file(path, info)};
+    if (file.fd < 0) {
+        return std::nullopt;
+    }
+    const auto size = static_cast<uint64_t>(info.st_size);
+    std::string bytes(static_cast<size_t>(offset < size ? std::min(size - offset, limit) : 0),
+                      '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = pread(file.fd, bytes.data() + done, bytes.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break; // emptied since the size was read
+        }
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+std::optional<uint64_t> platform::plain_file_size(const std::filesystem::path& path) {
+    struct stat info {};
+    const descriptor_t file{open_plain_file(path, info)};
+    if (file.fd < 0) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(info.st_size);
+}
 
 unsigned long platform::process_id() {
     return static_cast<unsigned long>(getpid());
@@ -41,20 +125,25 @@ void platform::start_catching_stop_requests() {
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previous_int);
-    sigaction(SIGTERM, &action, &previous_term);
+    for (caught_signal_t& signal : stop_signals) {
+        // A signal the tool was started with ignored (nohup, a background
+        // job) stays ignored: whoever started it asked for that.
+        sigaction(signal.number, nullptr, &signal.previous);
+        if (signal.previous.sa_handler != SIG_IGN) {
+            sigaction(signal.number, &action, nullptr);
+        }
+    }
 }
 
 void platform::stop_catching_stop_requests() {
-    sigaction(SIGINT, &previous_int, nullptr);
-    sigaction(SIGTERM, &previous_term, nullptr);
+    for (const caught_signal_t& signal : stop_signals) {
+        sigaction(signal.number, &signal.previous, nullptr);
+    }
 }
 
 platform::stop_request_t platform::caught_stop_request() {
     return static_cast<stop_request_t>(caught);
 }
-
-void platform::stop_request_handled() {}
 
 bool platform::simulation_library_loaded() {
     return false;

@@ -19,10 +19,19 @@ namespace velnorctl {
 namespace {
 
 std::atomic<int> caught{0};
-std::atomic<bool> reset_done{false};
 
 void record(platform::stop_request_t request) {
     caught.store(static_cast<int>(request));
+}
+
+// Windows ends the process as soon as the handler of one of these events
+// returns: the handler holds on for the few seconds the system allows, so
+// that the update sends its reset and the tool exits with its own code
+// first (its exit ends this thread with the rest).
+void hold_until_the_tool_exits() {
+    for (int waited = 0; waited < 4500; waited += 10) {
+        Sleep(10);
+    }
 }
 
 BOOL WINAPI on_console_event(DWORD event) {
@@ -34,18 +43,51 @@ BOOL WINAPI on_console_event(DWORD event) {
         record(platform::stop_request_t::ctrl_break);
         return TRUE;
     case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        // Windows ends the process when this returns: give the update the
-        // few seconds the system allows to send its reset first.
         record(platform::stop_request_t::console_closed);
-        for (int waited = 0; waited < 4500 && !reset_done.load(); waited += 10) {
-            Sleep(10);
-        }
+        hold_until_the_tool_exits();
+        return TRUE;
+    case CTRL_LOGOFF_EVENT:
+        record(platform::stop_request_t::logoff);
+        hold_until_the_tool_exits();
+        return TRUE;
+    case CTRL_SHUTDOWN_EVENT:
+        record(platform::stop_request_t::shutdown);
+        hold_until_the_tool_exits();
         return TRUE;
     default:
         return FALSE;
     }
+}
+
+// Closes a handle when it goes.
+struct file_handle_t {
+    HANDLE value;
+    ~file_handle_t() {
+        if (value != INVALID_HANDLE_VALUE) {
+            CloseHandle(value);
+        }
+    }
+};
+
+// Opens path for reading as the library opens its log: a link (any reparse
+// point) is opened itself and refused, as is anything that is not a file on
+// a disk. INVALID_HANDLE_VALUE when it is not such a file.
+HANDLE open_plain_file(const std::filesystem::path& path, uint64_t& size) {
+    const HANDLE handle = CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    constexpr DWORD not_a_file = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & not_a_file) != 0) {
+        CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return handle;
 }
 
 std::string utf8_of(const wchar_t* text) {
@@ -148,6 +190,51 @@ private:
 
 } // namespace
 
+std::optional<size_t> platform::longest_log_path() {
+    // CreateFileW and GetTempPathW take no longer path, as the library calls them.
+    return MAX_PATH - 1;
+}
+
+std::optional<std::string> platform::read_plain_file(const std::filesystem::path& path,
+                                                     uint64_t offset, uint64_t limit) {
+    uint64_t size = 0;
+    const file_handle_t file{open_plain_file(path, size)};
+    if (file.value == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<size_t>(offset < size ? std::min(size - offset, limit) : 0),
+                      '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        const auto chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD got = 0;
+        if (!ReadFile(file.value, bytes.data() + done, chunk, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break; // emptied since the size was read
+            }
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+std::optional<uint64_t> platform::plain_file_size(const std::filesystem::path& path) {
+    uint64_t size = 0;
+    const file_handle_t file{open_plain_file(path, size)};
+    if (file.value == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    return size;
+}
+
 unsigned long platform::process_id() {
     return GetCurrentProcessId();
 }
@@ -163,21 +250,15 @@ void platform::point_temporary_folder_at(const std::filesystem::path& path) {
 
 void platform::start_catching_stop_requests() {
     record(stop_request_t::none);
-    reset_done.store(false);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
 void platform::stop_catching_stop_requests() {
-    stop_request_handled();
     SetConsoleCtrlHandler(on_console_event, FALSE);
 }
 
 platform::stop_request_t platform::caught_stop_request() {
     return static_cast<stop_request_t>(caught.load());
-}
-
-void platform::stop_request_handled() {
-    reset_done.store(true);
 }
 
 bool platform::simulation_library_loaded() {

@@ -41,10 +41,10 @@ exit_code_t run_line(session_t& session, std::vector<std::string> words) {
     }
 }
 
-// SIGTERM ends the session; after Ctrl-C (SIGINT) the update is abandoned
-// and the session goes on, so its state can be looked at.
+// SIGTERM and SIGHUP end the session; after Ctrl-C (SIGINT) the update is
+// abandoned and the session goes on, so its state can be looked at.
 bool ends_the_session(exit_code_t result) {
-    return result == exit_code_t::terminated;
+    return result == exit_code_t::terminated || result == exit_code_t::hung_up;
 }
 
 } // namespace
