@@ -185,26 +185,33 @@ def test_board_that_never_gets_ready_times_out_and_is_reset(board, velnor_sim):
     assert board.update_status() == (velnor.UpdateState.IDLE, 0)
 
 
-# timeout, the exception, its text
-BAD_TIMEOUTS = [
-    (float("nan"), ValueError, "timeout must be a finite number of seconds above 0, not nan"),
-    (float("inf"), ValueError, "timeout must be a finite number of seconds above 0, not inf"),
-    (-1, ValueError, "timeout must be a finite number of seconds above 0, not -1"),
-    (0, ValueError, "timeout must be a finite number of seconds above 0, not 0"),
-    (-0.5, ValueError, "timeout must be a finite number of seconds above 0, not -0.5"),
-    ("5", TypeError, "timeout must be a number of seconds (an int or a float), not str '5'"),
-    (None, TypeError,
+# the arguments, the exception, its text
+BAD_ARGUMENTS = [
+    (dict(timeout=float("nan")), ValueError,
+     "timeout must be a finite number of seconds above 0, not nan"),
+    (dict(timeout=float("inf")), ValueError,
+     "timeout must be a finite number of seconds above 0, not inf"),
+    (dict(timeout=-1), ValueError, "timeout must be a finite number of seconds above 0, not -1"),
+    (dict(timeout=0), ValueError, "timeout must be a finite number of seconds above 0, not 0"),
+    (dict(timeout=-0.5), ValueError,
+     "timeout must be a finite number of seconds above 0, not -0.5"),
+    (dict(timeout="5"), TypeError,
+     "timeout must be a number of seconds (an int or a float), not str '5'"),
+    (dict(timeout=None), TypeError,
      "timeout must be a number of seconds (an int or a float), not NoneType None"),
-    (True, TypeError, "timeout must be a number of seconds (an int or a float), not bool True"),
+    (dict(timeout=True), TypeError,
+     "timeout must be a number of seconds (an int or a float), not bool True"),
+    (dict(progress="bar"), TypeError,
+     "progress must be None or a callable taking (sent, total), not str 'bar'"),
 ]
 
 
-@pytest.mark.parametrize("timeout, error, text", BAD_TIMEOUTS)
-def test_a_bad_timeout_is_refused_before_anything_is_sent(board, velnor_sim, timeout, error,
-                                                          text):
+@pytest.mark.parametrize("arguments, error, text", BAD_ARGUMENTS)
+def test_a_bad_argument_is_refused_before_anything_is_sent(board, velnor_sim, arguments, error,
+                                                           text):
     before = velnor_sim.request_count()
     with pytest.raises(error) as caught:
-        board.update_firmware(GOOD, timeout=timeout)
+        board.update_firmware(GOOD, **arguments)
     assert type(caught.value) is error and str(caught.value) == text
     assert velnor_sim.request_count() == before
     assert board.update_status() == (velnor.UpdateState.IDLE, 0)

@@ -171,8 +171,13 @@ def update(board: "Board", image: ImageSource,
     BoardClosedError), and the close waits for that reset. A start the board refuses
     as out of order (another update runs, or one was left unfinished) is not reset:
     that update is not this one's to end. A timeout that is not a finite number of
-    seconds above 0 is refused (TypeError, ValueError) before anything is sent."""
+    seconds above 0, or a progress that cannot be called, is refused (TypeError,
+    ValueError) before anything is sent."""
     seconds = _seconds(timeout)
+    if progress is not None and not callable(progress):
+        # Refused here: it would fail only after the first block had gone out.
+        raise TypeError(f"progress must be None or a callable taking (sent, total), "
+                        f"not {type(progress).__name__} {progress!r}")
     data = _image_bytes(image)
     _check(data)
     total = len(data)
