@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <regex>
 #include <set>
@@ -150,6 +151,21 @@ INSTANTIATE_TEST_SUITE_P(
         interruption_t{"HupDuringBlocksInShell", SIGHUP, "SIGHUP",
                        "sent 1024 of 5064 bytes (20%)\n", true, hung_up}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Started with SIGHUP ignored (nohup): the tool leaves it ignored, and the
+// update goes on to its end.
+TEST_F(Velnorctl, SignalIgnoredAtTheStartStaysIgnoredDuringAnUpdate) {
+    const std::string image = packed_image();
+    std::signal(SIGHUP, SIG_IGN); // inherited by the run, as nohup does
+    running_t running = start("--sim-pace 20 firmware update --verify " + quoted(image), "");
+    std::signal(SIGHUP, SIG_DFL);
+    ASSERT_TRUE(read_until(running, "sent 1024 of 5064 bytes (20%)\n")) << running.printed;
+    kill(running.pid, SIGHUP);
+    const outcome_t result = finish(running);
+    EXPECT_EQ(result.exit, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(lines_of(result.out).back(), "firmware now 1.4.0 (verified)") << result.out;
+}
 
 TEST_F(Velnorctl, FirmwareStatusAndResetShowTheBoardsUpdate) {
     const std::string image = packed_image();
