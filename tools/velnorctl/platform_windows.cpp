@@ -29,9 +29,7 @@ void record(platform::stop_request_t request) {
 // that the update sends its reset and the tool exits with its own code
 // first (its exit ends this thread with the rest).
 void hold_until_the_tool_exits() {
-    for (int waited = 0; waited < 4500; waited += 10) {
-        Sleep(10);
-    }
+    Sleep(4500);
 }
 
 BOOL WINAPI on_console_event(DWORD event) {

@@ -160,13 +160,21 @@ std::optional<fs::path> make_run_folder(const fs::path& temporary) {
 // lines, far less than a file planted to exhaust the tool.
 constexpr uint64_t most_read = 16u << 20;
 
-// Whether the log holds, just before offset, the end of a line.
-bool line_ends_before(const fs::path& path, uint64_t offset) {
-    if (offset == 0) {
-        return true;
+// The log from start on, read once, when the byte before start ends a line;
+// nothing when it does not (or the log is shorter): the log was emptied and
+// written again since, and every line in it is newer. A regular file only,
+// read without following a link or waiting: the folder may be one another
+// user can write in.
+std::optional<std::string> lines_from(const fs::path& path, uint64_t start) {
+    if (start == 0) {
+        return platform::read_plain_file(path, 0, most_read);
     }
-    const std::optional<std::string> last = platform::read_plain_file(path, offset - 1, 1);
-    return last && *last == "\n";
+    std::optional<std::string> text = platform::read_plain_file(path, start - 1, most_read + 1);
+    if (!text || text->empty() || text->front() != '\n') {
+        return std::nullopt;
+    }
+    text->erase(0, 1);
+    return text;
 }
 
 } // namespace
@@ -223,12 +231,11 @@ std::string log_line_since(uint64_t mark, const std::string& function) {
         return {};
     }
     uint64_t start = std::max(mark, folder().taken);
-    if (start > velnor_log_size() || !line_ends_before(path, start)) {
-        start = 0; // emptied and written again since: every line in it is newer
+    std::optional<std::string> text = lines_from(path, start);
+    if (!text) {
+        start = 0;
+        text = lines_from(path, start);
     }
-    // A regular file only, read without following a link or waiting: the
-    // folder may be one another user can write in.
-    const std::optional<std::string> text = platform::read_plain_file(path, start, most_read);
     if (!text) {
         return {};
     }
