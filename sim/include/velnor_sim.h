@@ -157,6 +157,50 @@ VLSIM_API int vlsim_fire_trigger(int id);
 /* Reads an AD9516 register of board id directly. Returns 0 or -1. */
 VLSIM_API int vlsim_read_register(int id, uint32_t address, uint8_t* value);
 
+/* ---- Boards that come and go ---- */
+
+typedef enum vlsim_board_event {
+    VLSIM_BOARD_PRESENT = 0, /* present when the listener was registered */
+    VLSIM_BOARD_ARRIVED = 1,
+    VLSIM_BOARD_REMOVED = 2
+} vlsim_board_event;
+
+/*
+ * Told of a board's interface path as the boards change: vlsim_add_board
+ * (and a board added before a list fetch) arrives; vlsim_remove_board and
+ * vlsim_reset remove; vlsim_load_trace removes the boards present and then
+ * the trace's boards arrive, and its end (vlsim_reset) removes them. While a
+ * replay is on, boards added or removed by id are not the ones present and
+ * are not reported.
+ *
+ * The listener runs on the thread that changed the boards, with the
+ * platform's lock held, so the listeners hear every change in one order. It
+ * must return quickly and call nothing of the platform (queue the event and
+ * return); path is valid during the call only.
+ */
+typedef void (*vlsim_board_listener)(void* context, vlsim_board_event event, const wchar_t* path);
+
+/*
+ * Registers a listener: before this returns, it is called with every board
+ * present as VLSIM_BOARD_PRESENT, in the order of the interface list, and
+ * from then on with every change; no change falls between the two. Stays
+ * registered across vlsim_reset. Returns 0 and the registration's id (never
+ * 0), or -1 when listener or registration is null (ERROR_INVALID_PARAMETER)
+ * or vlsim_fail_next_listen refused it, with the thread's last error set.
+ */
+VLSIM_API int vlsim_listen(vlsim_board_listener listener, void* context, uint64_t* registration);
+
+/* Ends a registration: once this returns, its listener is not running and is
+ * never called again. Returns 0, or -1 for an unknown id. */
+VLSIM_API int vlsim_unlisten(uint64_t registration);
+
+/* Number of listeners registered. */
+VLSIM_API size_t vlsim_listener_count(void);
+
+/* The next vlsim_listen fails with error as the thread's last error (as the
+ * system's registration for device notifications fails). A fault switch. */
+VLSIM_API void vlsim_fail_next_listen(uint32_t error);
+
 /* ---- Watching ---- */
 
 typedef enum vlsim_call {

@@ -94,7 +94,34 @@ std::uintptr_t new_handle_value() {
     return (next.fetch_add(1, std::memory_order_relaxed) + 1) * 4;
 }
 
+std::vector<std::wstring> platform_t::present_paths() const {
+    std::vector<std::wstring> paths;
+    if (replay) {
+        for (std::size_t i = 0; i < replay->board_paths().size(); ++i) {
+            paths.push_back(replay->board_path(i));
+        }
+        return paths;
+    }
+    for (const std::unique_ptr<board_t>& board : boards) {
+        if (board) {
+            paths.push_back(board->path);
+        }
+    }
+    return paths;
+}
+
+void platform_t::notify(vlsim_board_event event, const std::wstring& path) const {
+    for (const auto& [id, listener] : listeners) {
+        listener.call(listener.context, event, path.c_str());
+    }
+}
+
 void platform_t::reset() {
+    if (!listeners.empty()) {
+        for (const std::wstring& path : present_paths()) {
+            notify(VLSIM_BOARD_REMOVED, path);
+        }
+    }
     boards.clear();
     board_count = 0;
     list_chars = 0;
@@ -125,6 +152,9 @@ int platform_t::add_board(const vlsim_board_config* config) {
     board_by_path.emplace(board->path, id);
     boards.push_back(std::move(board));
     ++board_count;
+    if (!replay) {
+        notify(VLSIM_BOARD_ARRIVED, boards.back()->path);
+    }
     return id;
 }
 
@@ -135,8 +165,12 @@ int platform_t::remove_board(int id) {
     }
     list_chars -= board->path.size() + 1;
     board_by_path.erase(board->path);
+    const std::wstring path = std::move(board->path);
     boards[static_cast<std::size_t>(id)].reset();
     --board_count;
+    if (!replay) {
+        notify(VLSIM_BOARD_REMOVED, path);
+    }
     return 0;
 }
 

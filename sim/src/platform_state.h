@@ -108,6 +108,12 @@ struct faults_t {
     bool raw_for_size = false;
     bool raw_for_fetch = false;
     std::array<request_switches_t, VLB_REQUEST_COUNT> requests{};
+    std::optional<std::uint32_t> listen_failure;
+};
+
+struct listener_t {
+    vlsim_board_listener call = nullptr;
+    void* context = nullptr;
 };
 
 struct platform_t {
@@ -137,9 +143,16 @@ struct platform_t {
     bool trace_pacing = false;
     std::string trace_refusal; /* why the last vlsim_load_trace refused its file */
 
+    /* Told of every change of the boards present; kept across reset. */
+    std::map<std::uint64_t, listener_t> listeners;
+    std::uint64_t last_listener = 0;
+
     std::mutex mutex;
 
     void reset();
+    /* The interface paths present now: the boards, or during a replay the trace's. */
+    std::vector<std::wstring> present_paths() const;
+    void notify(vlsim_board_event event, const std::wstring& path) const;
     int add_board(const vlsim_board_config* config);
     int remove_board(int id);
     board_t* find_board(int id);

@@ -57,6 +57,9 @@ extern "C" VLSIM_API int vlsim_load_trace(const char* path) {
     p.trace_refusal.clear();
     p.replay = std::make_unique<replay_t>(std::move(trace));
     p.replay->set_pacing(pacing);
+    for (std::size_t i = 0; i < p.replay->board_paths().size(); ++i) {
+        p.notify(VLSIM_BOARD_ARRIVED, p.replay->board_path(i));
+    }
     return 0;
 }
 
