@@ -12,7 +12,8 @@
 
 class log_file_sink_t final : public spdlog::sinks::base_sink<std::mutex> {
 public:
-    // Opens and empties the file; throws when it cannot be taken.
+    // Opens the file and (but in the watcher) empties it; throws when it
+    // cannot be taken.
     explicit log_file_sink_t(const std::filesystem::path& file);
 
 protected:

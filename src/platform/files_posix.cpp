@@ -41,7 +41,7 @@ directory_hold_t::directory_hold_t(const std::filesystem::path& dir) {
 
 directory_hold_t::~directory_hold_t() = default;
 
-owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
+owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, taking_t taking)
     : write_failure_(std::string("Failed writing to the ") + what) {
     // O_NOFOLLOW: a planted link fails here (ELOOP) instead of naming the
     // file to empty. O_NONBLOCK: a FIFO without a reader fails at once
@@ -58,7 +58,7 @@ owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
     if (read && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
         error = ENOTSUP;
     }
-    if (error == 0 && ::ftruncate(fd, 0) != 0) {
+    if (error == 0 && taking == taking_t::empty && ::ftruncate(fd, 0) != 0) {
         error = errno;
     }
     if (error != 0) {

@@ -113,7 +113,7 @@ directory_hold_t::~directory_hold_t() {
     ::CloseHandle(handle_);
 }
 
-owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
+owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, taking_t taking)
     : write_failure_(std::string("Failed writing to the ") + what) {
     // FILE_FLAG_OPEN_REPARSE_POINT opens a planted link itself, not what it
     // names, so that it can be refused below untouched.
@@ -133,7 +133,7 @@ owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what)
         error = ERROR_NOT_SUPPORTED;
     }
     // The file pointer is at the start: this empties the file.
-    if (error == ERROR_SUCCESS && !::SetEndOfFile(handle)) {
+    if (error == ERROR_SUCCESS && taking == taking_t::empty && !::SetEndOfFile(handle)) {
         error = ::GetLastError();
     }
     if (error != ERROR_SUCCESS) {

@@ -66,13 +66,19 @@ private:
 // opened as it stands, in one step: a symbolic link (on Windows any reparse
 // point) is not followed, a FIFO or device is not waited on, and only a
 // regular file with no second name is taken; it is made when missing (never
-// a folder) and emptied once taken. Anything else is left as it was and the
+// a folder) and, unless kept, emptied once taken. Anything else is left as it was and the
 // constructor throws std::filesystem::filesystem_error naming what (the
 // system's error value: a planted link is ELOOP on POSIX, anything but a
 // regular file ENOTSUP, or ERROR_NOT_SUPPORTED on Windows).
 class owned_file_t {
 public:
-    owned_file_t(const std::filesystem::path& file, const char* what);
+    // Whether taking the file empties it (the library's log and trace, once
+    // per process) or keeps what is in it (a companion library's lines,
+    // added to the log the library owns).
+    enum class taking_t { empty, keep };
+
+    owned_file_t(const std::filesystem::path& file, const char* what,
+                 taking_t taking = taking_t::empty);
     ~owned_file_t();
     owned_file_t(const owned_file_t&) = delete;
     owned_file_t& operator=(const owned_file_t&) = delete;
