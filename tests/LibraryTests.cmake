@@ -49,6 +49,9 @@ set_tests_properties(c_header_test PROPERTIES
 if(WIN32 AND TARGET velnor_simulation)
   velnor_add_test(win32_smoke_test MAIN SOURCES win32_smoke_test.cpp LIBS velnor velnor_logdeps
     TIMEOUT 30) # 3.5 s under Wine
+  velnor_add_test(watch_win32_test MAIN SOURCES watch_win32_test.cpp
+    LIBS velnor_watch velnor velnor_test_plain
+    TIMEOUT 30) # 3 s under Wine
 
   # Loading and unloading the simulation DLL, copied beside the tests under
   # a name of its own; it finds velnor_sim.dll there too.
@@ -77,6 +80,17 @@ else()
            -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
 endif()
 set_tests_properties(export_table PROPERTIES TIMEOUT 30) # 0.1 s
+# The watcher exports its two functions and nothing else.
+if(WIN32)
+  add_test(NAME watch_export_table COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:velnor_watch>
+           -DDEF=${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def -DCOUNT=2 -DTOOL=${VELNOR_OBJDUMP}
+           -DWINDOWS=ON -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+else()
+  add_test(NAME watch_export_table COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:velnor_watch>
+           -DDEF=${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def -DCOUNT=2 -DTOOL=${VELNOR_NM}
+           -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
+endif()
+set_tests_properties(watch_export_table PROPERTIES TIMEOUT 30) # 0.1 s
 
 # Every export against each platform failure, each failing allocation and an
 # unusable log file.
