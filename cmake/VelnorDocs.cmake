@@ -20,7 +20,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${VELNOR_API_REFERENCE_DIR}/html ${VELNOR_API_REFERENCE_DIR}/xml
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELNOR_API_REFERENCE_DIR}
   COMMAND ${DOXYGEN_EXECUTABLE} ${PROJECT_BINARY_DIR}/Doxyfile
-  DEPENDS ${PROJECT_SOURCE_DIR}/include/velnor.h ${PROJECT_SOURCE_DIR}/docs/Doxyfile.in
+  DEPENDS ${PROJECT_SOURCE_DIR}/include/velnor.h ${PROJECT_SOURCE_DIR}/include/velnor_watch.h
+          ${PROJECT_SOURCE_DIR}/docs/Doxyfile.in
           ${PROJECT_SOURCE_DIR}/docs/reference.css
   COMMENT "Building the API reference with Doxygen"
   VERBATIM)

@@ -1,11 +1,12 @@
-# What `cmake --install` lays out: the header, the library (on Windows
-# Velnor.dll and its import library), the virtual platform when the library
-# runs on it, a CMake package (find_package(Velnor), Velnor::velnor) and, on
+# What `cmake --install` lays out: the headers, the library and its watcher
+# (on Windows Velnor.dll, VelnorWatch.dll and their import libraries), the
+# virtual platform when the library runs on it, a CMake package
+# (find_package(Velnor), Velnor::velnor and Velnor::velnor_watch) and, on
 # Linux, a pkg-config file. velnorctl installs itself from tools/.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(_velnor_install_targets velnor)
+set(_velnor_install_targets velnor velnor_watch)
 set(VELNOR_HAS_VIRTUAL_PLATFORM OFF)
 if(VELNOR_BACKEND STREQUAL "virtual")
   set(VELNOR_HAS_VIRTUAL_PLATFORM ON)
@@ -19,7 +20,8 @@ if(NOT WIN32)
   set_target_properties(velnor PROPERTIES INSTALL_RPATH "$ORIGIN")
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/include/velnor.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/velnor.h ${PROJECT_SOURCE_DIR}/include/velnor_watch.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS ${_velnor_install_targets} EXPORT VelnorTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -39,11 +39,23 @@ add_custom_command(
           ${PROJECT_SOURCE_DIR}/cmake/PeExports.cmake
   COMMENT "Making the MSVC-style import library velnor_sim.lib"
   VERBATIM)
-add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB})
+# And for VelnorWatch.dll, from the watcher's export list.
+set(VELNOR_MSVC_WATCH_IMPLIB ${PROJECT_BINARY_DIR}/msvc/VelnorWatch.lib)
+add_custom_command(
+  OUTPUT ${VELNOR_MSVC_WATCH_IMPLIB}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/msvc
+  COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def
+          -D VelnorWatch.dll -l ${VELNOR_MSVC_WATCH_IMPLIB}
+  DEPENDS ${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def
+  COMMENT "Making the MSVC-style import library VelnorWatch.lib"
+  VERBATIM)
+add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB}
+                                                 ${VELNOR_MSVC_WATCH_IMPLIB})
 
 # Installed after the library's own rules, so this Velnor.lib replaces the
 # GNU-style one in lib/.
-install(FILES ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB} DESTINATION lib)
+install(FILES ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB} ${VELNOR_MSVC_WATCH_IMPLIB}
+        DESTINATION lib)
 
 # As in the Linux install: the virtual platform's header and the board's
 # protocol it refers to.
@@ -64,7 +76,8 @@ function(velnor_install_crlf source destination name)
   install(FILES ${_copy} DESTINATION ${destination})
 endfunction()
 
-install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim> DESTINATION simulation)
+install(FILES $<TARGET_FILE:velnor_simulation> $<TARGET_FILE:velnor_sim>
+              $<TARGET_FILE:velnor_watch_simulation> DESTINATION simulation)
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/simulation-README.txt simulation
                     README.txt)
 
@@ -97,8 +110,8 @@ endif()
 # "all" and build every test suite. scripts/package-windows.sh builds the
 # targets the archive holds (VELNOR_SDK_TARGETS) instead.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_recording velnor_sim velnorctl
-                       velnor_msvc_implib)
+set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_recording velnor_sim velnor_watch
+                       velnor_watch_simulation velnorctl velnor_msvc_implib)
 foreach(_target velnor_board_driver velnor_api_reference velnor_nuget)
   if(TARGET ${_target})
     list(APPEND VELNOR_SDK_TARGETS ${_target})

@@ -49,4 +49,7 @@ velnor_version_resource(velnor_simulation TYPE DLL DESCRIPTION ${_velnor_simulat
 velnor_version_resource(velnor_recording TYPE DLL
                         DESCRIPTION "Velnor device-access library, recording build (writes a trace)")
 velnor_version_resource(velnor_sim TYPE DLL DESCRIPTION "Velnor virtual platform")
+velnor_version_resource(velnor_watch TYPE DLL DESCRIPTION "Velnor board watcher: boards arriving and leaving")
+velnor_version_resource(velnor_watch_simulation TYPE DLL
+                        DESCRIPTION "Velnor board watcher, simulation build on virtual boards")
 velnor_version_resource(velnorctl TYPE APP DESCRIPTION "Velnor board bring-up and service tool")

@@ -43,6 +43,7 @@
  * | AD9516 registers | vl_device_ad9516_reg_write(), vl_device_ad9516_reg_read() |
  * | Firmware update | vl_device_update_start_async(), vl_device_update_get_status(), vl_device_update_write(), vl_device_update_complete(), vl_device_update_reset() |
  * | Result code names | vl_rc_name() (inline, in the header) |
+ * | Boards arriving and leaving | vl_watch_start(), vl_watch_stop() (velnor_watch.h, in VelnorWatch.dll beside Velnor.dll) |
  *
  * \section result_codes Result codes
  * Every function returns a ::vl_rc: 0 on success, a negative code on

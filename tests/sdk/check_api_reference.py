@@ -58,6 +58,13 @@ def description(member):
             text_of(member.find("detaileddescription"))).strip()
 
 
+# The watcher's two functions and the result codes each can return.
+WATCH_RETVALS = {
+    "vl_watch_start": ["SUCCESS", "NULL_PARAMETER", "FAILED", "NO_MEMORY", "INTERNAL_ERROR"],
+    "vl_watch_stop": ["SUCCESS", "NULL_PARAMETER"],
+}
+
+
 def main():
     out = pathlib.Path(sys.argv[1])
     exports = [line.strip() for line in open(sys.argv[2]) if line.startswith("    vl_")]
@@ -104,6 +111,16 @@ def main():
         for field in fields:
             if not documented.get(field):
                 fail(f"{record}.{field}: not described")
+
+    # The watcher's header, beside the library's.
+    watch_header = ET.parse(out / "xml" / "velnor__watch_8h.xml").getroot()
+    watch_functions = {m.findtext("name"): m for m in watch_header.iter("memberdef")
+                       if m.get("kind") == "function"}
+    for name, codes in WATCH_RETVALS.items():
+        if name not in watch_functions:
+            fail(f"{name}: not in the reference")
+        else:
+            check_function(name, watch_functions[name], codes)
 
     check_main_page(ET.parse(out / "xml" / "indexpage.xml").getroot())
     check_function_links(ET.parse(out / "xml" / "indexpage.xml").getroot(), functions, exports)

@@ -27,6 +27,10 @@ const binary_case binaries[] = {
     {VELNOR_SIMULATION_DLL, L"Velnor.dll",
      L"Velnor device-access library, simulation build on virtual boards", VFT_DLL},
     {VELNOR_SIM_DLL, L"velnor_sim.dll", L"Velnor virtual platform", VFT_DLL},
+    {VELNOR_WATCH_DLL, L"VelnorWatch.dll", L"Velnor board watcher: boards arriving and leaving",
+     VFT_DLL},
+    {VELNOR_WATCH_SIMULATION_DLL, L"VelnorWatch.dll",
+     L"Velnor board watcher, simulation build on virtual boards", VFT_DLL},
     {VELNORCTL_EXE, L"velnorctl.exe", L"Velnor board bring-up and service tool", VFT_APP},
 };
 
