@@ -23,7 +23,7 @@ build_type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt
 if [[ "$build_type" != "Release" ]]; then
   echo "warning: $build_dir is a '$build_type' build; figures are only meaningful for Release" >&2
 fi
-cmake --build "$build_dir" -j 2 --target velnor_bench velnor_first_failure >&2
+cmake --build "$build_dir" -j 2 --target velnor_bench velnor_first_failure velnor_watch_latency >&2
 
 results="$build_dir/bench-results"
 mkdir -p "$results"
@@ -44,3 +44,7 @@ for sample in 1 2 3 4 5; do
 done
 
 python3 "$root/scripts/benchmark_table.py" "$results/bench.json" "$results/first_failure.jsonl"
+
+# A board's arrival to the watch's callback: median and 99th percentile of 200.
+echo
+"$build_dir/bin/velnor_watch_latency" 200 | tee "$results/watch_latency.json"
