@@ -22,6 +22,7 @@ typedef struct board_extension {
     KSPIN_LOCK lock;
     vlbm_config config;
     vlbm_board board;
+    BOOLEAN unplugged;
     uint32_t request_count;
     uint32_t forced_mask;
     uint32_t failing_mask;
@@ -108,6 +109,10 @@ static NTSTATUS serve_test_control(board_extension* ext, const void* buffer, ULO
     case VLBD_OP_FIRE_TRIGGER:
         vlbm_fire_trigger(&ext->board);
         break;
+    case VLBD_OP_UNPLUG:
+    case VLBD_OP_PLUG:
+        /* Done by plug_or_unplug, at passive level, before the lock was taken. */
+        break;
     default:
         return STATUS_INVALID_PARAMETER;
     }
@@ -153,6 +158,38 @@ static NTSTATUS serve_board_request(board_extension* ext, uint32_t fn, void* buf
     }
 }
 
+/* Unplugging and plugging in are the interface's state, which the system
+ * changes (and announces to user mode) at passive level only: outside the
+ * board's spin lock. The flag that makes board requests fail is set under it. */
+static NTSTATUS plug_or_unplug(board_extension* ext, const void* buffer, ULONG in_len) {
+    vlbd_control_in in;
+    KIRQL irql;
+    if (in_len < sizeof in) {
+        return STATUS_SUCCESS; /* refused under the lock, as any short control request */
+    }
+    memcpy(&in, buffer, sizeof in);
+    if (in.op != VLBD_OP_UNPLUG && in.op != VLBD_OP_PLUG) {
+        return STATUS_SUCCESS;
+    }
+    const BOOLEAN unplug = in.op == VLBD_OP_UNPLUG;
+    KeAcquireSpinLock(&ext->lock, &irql);
+    const BOOLEAN change = ext->unplugged != unplug;
+    if (change && unplug) {
+        ext->unplugged = TRUE;
+    }
+    KeReleaseSpinLock(&ext->lock, irql);
+    if (!change) {
+        return STATUS_SUCCESS;
+    }
+    NTSTATUS status = IoSetDeviceInterfaceState(&ext->link, unplug ? FALSE : TRUE);
+    if (!unplug && NT_SUCCESS(status)) {
+        KeAcquireSpinLock(&ext->lock, &irql);
+        ext->unplugged = FALSE;
+        KeReleaseSpinLock(&ext->lock, irql);
+    }
+    return status;
+}
+
 static NTSTATUS dispatch_device_control(PDEVICE_OBJECT device, PIRP irp) {
     board_extension* ext = device->DeviceExtension;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
@@ -164,9 +201,19 @@ static NTSTATUS dispatch_device_control(PDEVICE_OBJECT device, PIRP irp) {
     NTSTATUS status;
     KIRQL irql;
 
+    if (code == VLBD_CTL_TEST_CONTROL) {
+        status = plug_or_unplug(ext, buffer, in_len);
+        if (!NT_SUCCESS(status)) {
+            return complete(irp, status, 0);
+        }
+    }
     KeAcquireSpinLock(&ext->lock, &irql);
     if (code == VLBD_CTL_TEST_CONTROL) {
         status = serve_test_control(ext, buffer, in_len, out_len, &information);
+    } else if (ext->unplugged) {
+        /* A handle opened before the board was unplugged. */
+        ++ext->request_count;
+        status = STATUS_DEVICE_REMOVED;
     } else {
         uint32_t fn = (code - BOARD_REQUEST_BASE) / 4u;
         if (code < BOARD_REQUEST_BASE || fn >= VLB_REQUEST_COUNT || code != VLB_CONTROL_CODE(fn)) {

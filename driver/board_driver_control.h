@@ -21,6 +21,17 @@
  *                         power the board on again (LED, trigger, clock,
  *                         registers, update and firmware back to their defaults).
  *   VLBD_OP_FIRE_TRIGGER  an armed trigger fires (status becomes triggered).
+ *   VLBD_OP_UNPLUG        the board is unplugged: its interface is disabled
+ *                         (IoSetDeviceInterfaceState FALSE), so it leaves the
+ *                         board list and the system tells its watchers; the
+ *                         handles already open stay open, and every board
+ *                         request on them fails with STATUS_DEVICE_REMOVED
+ *                         (test control still works, through the handle
+ *                         that unplugged it).
+ *   VLBD_OP_PLUG          the board is plugged in again: its interface is
+ *                         enabled, it can be opened, and its requests are
+ *                         served (the board keeps its state).
+ * UNPLUG of an unplugged board and PLUG of a plugged one change nothing.
  * An unknown operation, a request number of 18 or more, or a FAIL_REQUEST
  * status that is not an error is refused with STATUS_INVALID_PARAMETER.
  */
@@ -38,7 +49,9 @@ enum vlbd_control_op {
     VLBD_OP_CLEAR_STATUS = 2,
     VLBD_OP_RESET = 3,
     VLBD_OP_FIRE_TRIGGER = 4,
-    VLBD_OP_FAIL_REQUEST = 5
+    VLBD_OP_FAIL_REQUEST = 5,
+    VLBD_OP_UNPLUG = 6,
+    VLBD_OP_PLUG = 7
 };
 
 typedef struct vlbd_control_in {

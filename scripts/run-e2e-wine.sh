@@ -39,7 +39,7 @@ say() { printf 'run-e2e-wine: %s\n' "$*"; }
 files_env=$build/tests/e2e/e2e_files.env
 package_env=$build/tests/sdk/driver_package.env
 install_from=${VELNOR_E2E_INSTALL:-inf}
-targets=(velnor velnor_e2e_test velnor_e2e_cfgmgr32 velnor_e2e_planted_cfgmgr32 velnor_board_driver
+targets=(velnor velnor_watch velnor_e2e_test velnor_e2e_cfgmgr32 velnor_e2e_planted_cfgmgr32 velnor_board_driver
   velnor_install_driver velnor_recording velnor_e2e_trace_session velnorctl)
 if [[ ! -f $build/CMakeCache.txt ]]; then
   say "configuring $build"
@@ -62,7 +62,7 @@ if [[ $install_from == inf ]]; then
   source "$package_env"
   driver_files=("$INSTALL_DRIVER_EXE" "$DRIVER_INF")
 fi
-for f in "$VELNOR_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$PLANTED_CFGMGR32_DLL" "$DRIVER_SYS" \
+for f in "$VELNOR_DLL" "$WATCH_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$PLANTED_CFGMGR32_DLL" "$DRIVER_SYS" \
   "$RECORDING_DLL" "$TRACE_SESSION_EXE" "$VELNORCTL_EXE" "${driver_files[@]}"; do
   if [[ ! -f $f ]]; then
     say "building ${targets[*]}"
@@ -117,8 +117,8 @@ fi
 # (cfgmgr32=n,b), or Wine's own with cfgmgr32=b. Two application folders:
 # the second also holds a made-up cfgmgr32.dll, planted beside the binary.
 cp "$CFGMGR32_DLL" "$drive_c/windows/system32/cfgmgr32.dll"
-cp "$E2E_EXE" "$VELNOR_DLL" "$drive_c/velnor-e2e/app/"
-cp "$E2E_EXE" "$VELNOR_DLL" "$PLANTED_CFGMGR32_DLL" "$drive_c/velnor-e2e/planted/"
+cp "$E2E_EXE" "$VELNOR_DLL" "$WATCH_DLL" "$drive_c/velnor-e2e/app/"
+cp "$E2E_EXE" "$VELNOR_DLL" "$WATCH_DLL" "$PLANTED_CFGMGR32_DLL" "$drive_c/velnor-e2e/planted/"
 exe=$(basename "$E2E_EXE")
 
 # One session for every run: the driver lives only as long as the session.
@@ -256,6 +256,9 @@ if ((bench_requests > 0)); then
   say "request time"
   run bench.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe" \
     --bench "$bench_requests"
+  say "a board's interface change to the watch's callback"
+  run watch_bench.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe" \
+    --watch-bench 200
 fi
 
 summary() {
@@ -279,7 +282,7 @@ else
   printf '  %-24s %s\n' "killed update" "FAILED (see above)"
 fi
 if ((bench_requests > 0)); then
-  grep '^bench:' "$work/bench.txt" | sed 's/^/  /' || true
+  grep -h '^bench:' "$work/bench.txt" "$work/watch_bench.txt" | sed 's/^/  /' || true
 fi
 if ((status == 0)); then
   say "PASSED"

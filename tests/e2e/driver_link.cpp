@@ -135,4 +135,12 @@ void board_control::fire_trigger() const {
     control(VLBD_OP_FIRE_TRIGGER, 0, 0);
 }
 
+void board_control::unplug() const {
+    control(VLBD_OP_UNPLUG, 0, 0);
+}
+
+void board_control::plug() const {
+    control(VLBD_OP_PLUG, 0, 0);
+}
+
 } // namespace e2e

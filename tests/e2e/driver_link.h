@@ -65,6 +65,10 @@ public:
     // Clears forced statuses and the counter, powers the board on again.
     void reset() const;
     void fire_trigger() const;
+    // The board's interface disabled (it leaves the list; open handles fail
+    // their requests) and enabled again.
+    void unplug() const;
+    void plug() const;
 
     const std::string& serial() const { return serial_; }
     const std::wstring& path() const { return path_; }

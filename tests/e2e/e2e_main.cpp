@@ -3,6 +3,7 @@
 //   --system-cfgmgr32  only the SystemConfigurationManager suite
 //   --planted-cfgmgr32 only the PlantedConfigurationManager suite
 //   --bench [N]        time N requests per path (default 10000), no tests
+//   --watch-bench [N]  time N board arrivals and removals to the watch's callback (default 200)
 //   --log-child        the child process of the log tests
 #include <gtest/gtest.h>
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--bench") == 0) {
             std::size_t requests = i + 1 < argc ? std::strtoul(argv[i + 1], nullptr, 10) : 0;
             return e2e::run_bench(requests > 0 ? requests : 10000);
+        }
+        if (std::strcmp(argv[i], "--watch-bench") == 0) {
+            std::size_t events = i + 1 < argc ? std::strtoul(argv[i + 1], nullptr, 10) : 0;
+            return e2e::run_watch_bench(events > 0 ? events : 200);
         }
         if (std::strcmp(argv[i], "--system-cfgmgr32") == 0) {
             only = "SystemConfigurationManager.*";

@@ -13,4 +13,9 @@ int run_log_child();
 // DeviceIoControl calls on the same board; prints the figures.
 int run_bench(std::size_t requests);
 
+// Unplugs and plugs in the last board `events` times in turn, with a watch
+// running; prints the median and 99th percentile from the interface change
+// to the watch's callback.
+int run_watch_bench(std::size_t events);
+
 } // namespace e2e

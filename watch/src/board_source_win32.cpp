@@ -25,6 +25,14 @@ namespace {
 constexpr const wchar_t* window_class = L"VelnorWatchWindow";
 // Posted by the destructor: the window's thread leaves its message loop.
 constexpr UINT stop_message = WM_APP + 1;
+// Wine takes a registration for device notifications into effect a little
+// after RegisterDeviceNotificationW returns (the first one of a process
+// waits for a listener thread); a change in between is never notified.
+// Windows registers at once. So once, this long after the start, the watch
+// lists the boards again and reports what changed meanwhile; a change also
+// notified is dropped as a repeat.
+constexpr UINT_PTR settle_timer = 1;
+constexpr UINT settle_ms = 500;
 
 using window_t = std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&::DestroyWindow)>;
 using registration_t =
@@ -68,6 +76,11 @@ private:
             reinterpret_cast<win32_source_t*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
         if (message == stop_message) {
             ::PostQuitMessage(0);
+            return 0;
+        }
+        if (message == WM_TIMER && w == settle_timer && source != nullptr) {
+            ::KillTimer(window, settle_timer);
+            source->reconcile();
             return 0;
         }
         if (message == WM_DEVICECHANGE && source != nullptr &&
@@ -134,6 +147,7 @@ private:
                 known_.push_back(std::move(path));
             }
             window_ = window.get();
+            ::SetTimer(window_, settle_timer, settle_ms, nullptr);
             ready.set_value();
         } catch (...) {
             ready.set_exception(std::current_exception());
@@ -166,6 +180,34 @@ private:
             sink_.board_changed(board_change_t::removed, utf8_of(name));
         } catch (...) {
             // Memory ran out: this notification is lost.
+        }
+    }
+
+    // The board list against what the watch has reported: arrivals and
+    // removals it missed. A list that cannot be read changes nothing.
+    void reconcile() noexcept {
+        try {
+            std::vector<std::wstring> listed = list_device_paths(board_interface_guid);
+            for (std::size_t i = 0; i < known_.size();) {
+                bool present = false;
+                for (const std::wstring& path : listed) {
+                    present = present || same_path(path, known_[i].c_str());
+                }
+                if (present) {
+                    ++i;
+                    continue;
+                }
+                sink_.board_changed(board_change_t::removed, utf8_of(known_[i].c_str()));
+                known_.erase(known_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+            for (std::wstring& path : listed) {
+                if (!is_known(path.c_str())) {
+                    sink_.board_changed(board_change_t::arrived, utf8_of(path.c_str()));
+                    known_.push_back(std::move(path));
+                }
+            }
+        } catch (...) {
+            // The notifications go on; only this second look is lost.
         }
     }
 
