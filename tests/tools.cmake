@@ -18,6 +18,15 @@ if(VELNOR_BUILD_TOOLS)
       target_compile_definitions(${_suite} PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
       add_dependencies(${_suite} velnorctl)
     endforeach()
+    # Preloaded into a run of `velnorctl watch` to make virtual boards come and
+    # go in that process while it watches.
+    add_library(velnorctl_board_changes SHARED velnorctl_board_changes.cpp)
+    find_package(Threads REQUIRED)
+    target_link_libraries(velnorctl_board_changes PRIVATE velnor_sim Threads::Threads)
+    velnor_warnings(velnorctl_board_changes)
+    target_compile_definitions(velnorctl_field_test PRIVATE
+      VELNORCTL_BOARD_CHANGES="$<TARGET_FILE:velnorctl_board_changes>")
+    add_dependencies(velnorctl_field_test velnorctl_board_changes)
 
     add_test(NAME consumer_project
       COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}

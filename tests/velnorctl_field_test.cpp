@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <poll.h>
+
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <ctime>
 #include <regex>
 #include <set>
 #include <string>
@@ -488,14 +492,14 @@ INSTANTIATE_TEST_SUITE_P(
         usage_case_t{"--sim-fault fn=1 info",
                      "velnorctl: fault 'fn=1' is not fn=N,status=S, fn=N,reply=BYTES or "
                      "call=KIND,value=V (KIND: list_size, list_fetch, create_file, close_handle, "
-                     "device_io_control)\n"},
+                     "device_io_control, listen)\n"},
         usage_case_t{"--sim-board 123456789012345678901234567890123 list",
                      "velnorctl: --sim-board '123456789012345678901234567890123' is longer than "
                      "the 32 bytes of a serial\n"},
         usage_case_t{"firmware check FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
         usage_case_t{"firmware check /dev/zero", "velnorctl: '/dev/zero' is not a regular file\n"},
         usage_case_t{"", "velnorctl: a command is needed: list, info, led, trigger, clock, reg, "
-                         "firmware, trace, shell\n"},
+                         "firmware, trace, watch, shell\n"},
         usage_case_t{"--serial", "velnorctl: --serial: 1 required TEXT missing\n"
                                  "Run with --help for more information.\n"},
         usage_case_t{"firmware update FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
@@ -529,6 +533,159 @@ TEST_F(Velnorctl, MessagesKeepWhatFollowsANulByte) {
     EXPECT_EQ(result.err,
               "velnorctl: line 1: led 'bri\\x00ght' is not one of off, on, blink or a number\n");
 }
+
+// ---- Watching boards arrive and leave ----------------------------------------
+
+struct watch_case_t {
+    const char* name;
+    const char* arguments;
+    bool boards_change; // velnorctl_board_changes makes boards come and go in the run
+    int signal;         // sent once the lines of out have come; 0: none
+    int exit;
+    std::string out; // TIME stands for each time stamp
+    std::string err; // LOG: [STAMP] for the log file and the time of its line
+    double seconds;  // how long the run lasts; 0: not checked
+};
+
+void PrintTo(const watch_case_t& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class VelnorctlWatch : public Velnorctl, public ::testing::WithParamInterface<watch_case_t> {};
+
+// Reads the run's output until it holds count lines (true), for at most ten seconds.
+bool read_lines(running_t& running, std::ptrdiff_t count) {
+    char buffer[256];
+    while (std::count(running.printed.begin(), running.printed.end(), '\n') < count) {
+        pollfd ready{running.out, POLLIN, 0};
+        const ssize_t got =
+            poll(&ready, 1, 10000) == 1 ? read(running.out, buffer, sizeof buffer) : -1;
+        if (got <= 0) {
+            return false;
+        }
+        running.printed.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+// Local wall-clock time to the millisecond, as the run should print it.
+std::string local_now() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    localtime_r(&now.tv_sec, &local);
+    char text[40];
+    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    std::snprintf(text + length, sizeof text - length, ".%03ld", now.tv_nsec / 1000000);
+    return text;
+}
+
+// The runs' time zone, 5 h 45 min east of UTC, so that a time printed in
+// UTC differs from local time.
+struct time_zone_t {
+    time_zone_t() {
+        setenv("TZ", "XST-5:45", 1);
+        tzset();
+    }
+    ~time_zone_t() {
+        unsetenv("TZ");
+        tzset();
+    }
+};
+
+TEST_P(VelnorctlWatch, PrintsEveryEventAsItComesUntilItsEnd) {
+    const watch_case_t& c = GetParam();
+    const time_zone_t zone;
+    const std::string before = local_now();
+    const auto started = std::chrono::steady_clock::now();
+    if (c.boards_change) {
+        setenv("LD_PRELOAD", VELNORCTL_BOARD_CHANGES, 1);
+    }
+    running_t running = start(c.arguments, "");
+    unsetenv("LD_PRELOAD");
+    if (c.signal != 0) {
+        // The signal comes once the lines have; a run that keeps them to
+        // itself is killed after a while.
+        const bool came = read_lines(running, std::count(c.out.begin(), c.out.end(), '\n'));
+        EXPECT_TRUE(came) << running.printed;
+        kill(running.pid, came ? c.signal : SIGKILL);
+    }
+    const outcome_t result = finish(running);
+    const std::chrono::duration<double> lasted = std::chrono::steady_clock::now() - started;
+    const std::string after = local_now();
+
+    EXPECT_EQ(result.exit, c.exit);
+    const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})");
+    for (std::sregex_iterator it(result.out.begin(), result.out.end(), stamp), end; it != end;
+         ++it) {
+        EXPECT_LE(before, it->str());
+        EXPECT_LE(it->str(), after);
+    }
+    EXPECT_EQ(std::regex_replace(result.out, stamp, "TIME"), c.out);
+    EXPECT_EQ(std::regex_replace(result.err, std::regex(R"(/\S+/Velnor\.log: \[[^\]]+\])"),
+                                 "LOG: [STAMP]"),
+              c.err);
+    if (c.seconds > 0) {
+        EXPECT_GE(lasted.count(), c.seconds);
+        EXPECT_LT(lasted.count(), c.seconds + 0.4);
+    }
+}
+
+const std::string present_lines = "TIME  arrived  VLN-SIM-0000      " + path_of(0) +
+                                  "\n"
+                                  "TIME  arrived  VLN-SIM-0001      " +
+                                  path_of(1) + "\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, VelnorctlWatch,
+    ::testing::Values(
+        watch_case_t{"PresentBoardsFirst", "--boards 2 watch --present --count 2", false, 0, 0,
+                     present_lines, "", 0},
+        watch_case_t{"PresentAsJson", "--boards 1 watch --present --json --count 1", false, 0, 0,
+                     R"({"time":"TIME","event":"arrived","serial":"VLN-SIM-0000","path":")"
+                     R"(\\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"})"
+                     "\n",
+                     "", 0},
+        // Board 0 was there before the watch: its serial was never read.
+        watch_case_t{"ArrivalAndRemovalsAsJson", "--boards 1 watch --json --count 3", true, 0, 0,
+                     R"({"time":"TIME","event":"arrived","serial":"LAB-0007","path":")"
+                     R"(\\\\?\\ROOT#VELNOR#0001#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"})"
+                     "\n"
+                     R"({"time":"TIME","event":"removed","serial":null,"path":")"
+                     R"(\\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"})"
+                     "\n"
+                     R"({"time":"TIME","event":"removed","serial":"LAB-0007","path":")"
+                     R"(\\\\?\\ROOT#VELNOR#0001#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"})"
+                     "\n",
+                     "", 0},
+        watch_case_t{"TimeoutWithoutEvents", "--boards 2 watch --timeout 0.4", false, 0, 0, "", "",
+                     0.4},
+        watch_case_t{"SigintEndsIt", "--boards 2 watch --present", false, SIGINT, interrupted,
+                     present_lines, "", 0},
+        watch_case_t{"FailedStart", "--sim-fault call=listen,value=8 watch", false, 0,
+                     library_failure, "",
+                     "velnorctl: vl_watch_start failed: failed (-5)\n"
+                     "LOG: [STAMP] [Velnor] [error] [vl_watch_start] Error: system:8, "
+                     "RegisterDeviceNotificationW failed: Not enough memory resources are "
+                     "available to process this command.\n",
+                     0},
+        watch_case_t{"PathsNotListed",
+                     "--sim-fault call=list_size,value=0x13 watch --present "
+                     "--count 1",
+                     false, 0, 0, "TIME  arrived  -                 " + path_of(0) + "\n",
+                     "velnorctl: warning: cannot list the boards' interface paths: "
+                     "CM_Get_Device_Interface_List_SizeA answered 0x13; the boards' serials are "
+                     "not shown\n",
+                     0},
+        watch_case_t{"ZeroCount", "watch --count 0", false, 0, usage_error, "",
+                     "velnorctl: --count '0' is not a number of events (1, 2, 3, ...)\n", 0},
+        watch_case_t{"CountNotANumber", "watch --count 2x", false, 0, usage_error, "",
+                     "velnorctl: --count '2x' is not a number of events (1, 2, 3, ...)\n", 0},
+        watch_case_t{"NegativeTimeout", "watch --timeout -1", false, 0, usage_error, "",
+                     "velnorctl: --timeout '-1' is not a number of seconds from 0.001 to "
+                     "31536000\n",
+                     0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Finding things ----------------------------------------------------------
 

@@ -22,6 +22,9 @@ void add_firmware_commands(CLI::App& app, session_t& session,
 // trace show: reads a file, needs no board; not offered in the shell.
 void add_trace_commands(CLI::App& app, action_t& chosen);
 
+// watch: runs until stopped, so not offered in the shell.
+void add_watch_command(CLI::App& app, action_t& chosen);
+
 // Every board command above; what the shell offers.
 void add_board_commands(CLI::App& app, session_t& session, action_t& chosen);
 

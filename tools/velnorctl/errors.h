@@ -18,9 +18,9 @@ enum class exit_code_t : int {
     file = 4,          // a file could not be read or written, or an image is malformed
     update = 5,        // the firmware update did not finish (board state, timeout, --verify)
     replay = 6,        // a call left the --sim-replay trace (virtual builds)
-    hung_up = 129,     // SIGHUP stopped a firmware update
-    interrupted = 130, // SIGINT (Ctrl-C, Ctrl-Break) stopped a firmware update
-    terminated = 143,  // SIGTERM (the console closing, logoff, shutdown) stopped an update
+    hung_up = 129,     // SIGHUP stopped a firmware update or a watch
+    interrupted = 130, // SIGINT (Ctrl-C, Ctrl-Break) stopped a firmware update or a watch
+    terminated = 143,  // SIGTERM (console closing, logoff, shutdown) stopped an update or watch
 };
 
 // A failure the tool itself detected; the message is printed as it stands.

@@ -1,8 +1,10 @@
-// Ctrl-C and its kin during a firmware update. While an interrupt_guard_t
-// lives, SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break, the
-// console closing, logoff and shutdown) no longer end the process: they are recorded, and the
-// update looks at the record after each request, resets the board's update and leaves with the
-// signal's exit code.
+// Ctrl-C and its kin during a firmware update or a watch. While an
+// interrupt_guard_t lives, SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C,
+// Ctrl-Break, the console closing, logoff and shutdown) no longer end the
+// process: they are recorded. The update looks at the record after each
+// request, resets the board's update and leaves with the signal's exit code;
+// a watch looks between its waits for events, stops the watch and leaves
+// with the same code.
 #pragma once
 
 #include "errors.h"

@@ -34,10 +34,11 @@ Exit codes:
   4    a file could not be read or written (standard output included), or the image is malformed
   5    the firmware update did not finish (board state, time-out, --verify)
   6    a call left the --sim-replay trace (virtual builds; the divergence is printed)
-  129  SIGHUP stopped a firmware update; the board's update was reset
-  130  SIGINT, Ctrl-C or Ctrl-Break stopped a firmware update; the board's update was reset
-  143  SIGTERM, the console closing, logoff or shutdown stopped a firmware update; the
-       board's update was reset
+  129  SIGHUP stopped a firmware update (the board's update was reset) or a watch
+  130  SIGINT, Ctrl-C or Ctrl-Break stopped a firmware update (the board's update was
+       reset) or a watch
+  143  SIGTERM, the console closing, logoff or shutdown stopped a firmware update (the
+       board's update was reset) or a watch
 A process killed outright (SIGKILL, Task Manager; under Wine also SIGTERM and SIGHUP)
 cannot reset the board: the next update says the board is in the middle of one, and
 'firmware reset' abandons it.)";
@@ -160,6 +161,7 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     action_t chosen;
     add_board_commands(app, session, chosen);
     add_trace_commands(app, chosen);
+    add_watch_command(app, chosen);
     app.add_subcommand("shell", "Read commands from standard input, one per line, on one board")
         ->callback([&] {
             chosen = [&] {

@@ -1,6 +1,10 @@
 #include "output.h"
 
 #include "board_queries.h"
+#include "platform.h"
+
+#include <fmt/chrono.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 
@@ -38,6 +42,14 @@ json_t version_json(const vl_version& version) {
 
 void print_json(std::ostream& out, const json_t& document) {
     out << document.dump(-1, ' ', true, json_t::error_handler_t::replace) << '\n';
+}
+
+std::string local_time_text(std::chrono::system_clock::time_point moment) {
+    using namespace std::chrono;
+    const auto second = floor<seconds>(moment); // the second the moment is in, also before 1970
+    const auto millisecond = duration_cast<milliseconds>(moment - second).count();
+    const std::tm local = platform::local_time(system_clock::to_time_t(second));
+    return fmt::format("{:%Y-%m-%dT%H:%M:%S}.{:03}", local, millisecond);
 }
 
 progress_t::progress_t(std::ostream& out, bool terminal, uint64_t total)

@@ -1,5 +1,5 @@
-// Printing: aligned tables, JSON documents, and the progress of a long
-// transfer. Text from boards goes through printable() in tables and is
+// Printing: aligned tables, JSON documents, local times, and the progress of
+// a long transfer. Text from boards goes through printable() in tables and is
 // escaped by the JSON library in documents.
 #pragma once
 
@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -30,6 +31,10 @@ json_t version_json(const vl_version& version);
 // characters as \u escapes, bytes that are not UTF-8 as \ufffd, so the
 // output is always valid JSON whatever a board reports.
 void print_json(std::ostream& out, const json_t& document);
+
+// The moment as local wall-clock time to the millisecond, in ISO 8601:
+// "2026-12-10T08:15:02.123".
+std::string local_time_text(std::chrono::system_clock::time_point moment);
 
 // Progress of a transfer: a bar redrawn in place on a terminal, otherwise a
 // plain line at every tenth of the way (scripts and logs read those).

@@ -1,11 +1,13 @@
 // What the tool asks of the operating system, one file per system
 // (platform_windows.cpp, platform_posix.cpp, chosen by the build): the
-// process id, the temporary folder the library logs in, and what stops the
-// process in the middle of an update. Terminals and a closed standard output
-// are in terminal.h, implemented by the same files.
+// process id, the temporary folder the library logs in, the local time, and
+// what stops the process in the middle of an update or a watch. Terminals
+// and a closed standard output are in terminal.h, implemented by the same
+// files.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -45,6 +47,9 @@ std::optional<std::string> read_plain_file(const std::filesystem::path& path, ui
 // The size of the file at path, opened as read_plain_file opens it; nothing
 // when it is not such a file.
 std::optional<uint64_t> plain_file_size(const std::filesystem::path& path);
+
+// The moment in the system's time zone, as the clock on the wall shows it.
+std::tm local_time(std::time_t moment);
 
 // What asked the process to stop while stop requests were caught.
 enum class stop_request_t : int {

@@ -119,6 +119,12 @@ void platform::point_temporary_folder_at(const std::filesystem::path& path) {
     }
 }
 
+std::tm platform::local_time(std::time_t moment) {
+    std::tm local{};
+    localtime_r(&moment, &local);
+    return local;
+}
+
 void platform::start_catching_stop_requests() {
     caught = static_cast<int>(stop_request_t::none);
     struct sigaction action {};

@@ -246,6 +246,12 @@ void platform::point_temporary_folder_at(const std::filesystem::path& path) {
     }
 }
 
+std::tm platform::local_time(std::time_t moment) {
+    std::tm local{};
+    localtime_s(&local, &moment);
+    return local;
+}
+
 void platform::start_catching_stop_requests() {
     record(stop_request_t::none);
     SetConsoleCtrlHandler(on_console_event, TRUE);

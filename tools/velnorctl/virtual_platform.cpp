@@ -47,7 +47,11 @@ namespace {
 
 const char* const fault_forms =
     "' is not fn=N,status=S, fn=N,reply=BYTES or call=KIND,value=V (KIND: list_size, "
-    "list_fetch, create_file, close_handle, device_io_control)";
+    "list_fetch, create_file, close_handle, device_io_control, listen)";
+
+// The watch's registration for the boards' arrivals and removals: not one
+// of the counted calls, but failed by a switch of its own.
+const std::string listen_call = "listen";
 
 std::optional<vlsim_call> call_kind(const std::string& name) {
     static const std::pair<const char*, vlsim_call> kinds[] = {
@@ -95,6 +99,7 @@ void apply_virtual_fault(const std::string& switch_text) {
     const tool_error_t malformed(exit_code_t::usage,
                                  "fault '" + printable(switch_text) + fault_forms);
     std::optional<vlsim_call> call;
+    bool listen = false;
     std::optional<uint32_t> value_of_call;
     std::optional<uint32_t> fn;
     std::optional<int32_t> status;
@@ -117,7 +122,8 @@ void apply_virtual_fault(const std::string& switch_text) {
             reply = static_cast<uint32_t>(parse_number(value, 0xFFFF, "reply length"));
         } else if (key == "call") {
             call = call_kind(value);
-            if (!call) {
+            listen = value == listen_call;
+            if (!call && !listen) {
                 throw malformed;
             }
         } else if (key == "value") {
@@ -128,11 +134,15 @@ void apply_virtual_fault(const std::string& switch_text) {
         }
         start = end + 1;
     }
-    if (call || value_of_call) {
-        if (!call || !value_of_call || fn || status || reply) {
+    if (call || listen || value_of_call) {
+        if ((!call && !listen) || !value_of_call || fn || status || reply) {
             throw malformed;
         }
-        vlsim_fail_next(*call, *value_of_call);
+        if (listen) {
+            vlsim_fail_next_listen(*value_of_call);
+        } else {
+            vlsim_fail_next(*call, *value_of_call);
+        }
         return;
     }
     if (!fn || status.has_value() == reply.has_value()) {

@@ -37,7 +37,8 @@ void fire_virtual_trigger(size_t index);
 // "fn=3,status=-10": request 3 answers status -10 from now on;
 // "fn=3,reply=4": request 3 writes only its first 4 reply bytes;
 // "call=list_size,value=0x13": the next platform call of that kind fails
-// with that value (a CONFIGRET for the list calls, else a last error).
+// with that value (a CONFIGRET for the list calls, else a last error);
+// "call=listen,value=8": the next watch's registration fails with that error.
 // Throws tool_error_t (usage) for any other text.
 void apply_virtual_fault(const std::string& switch_text);
 
