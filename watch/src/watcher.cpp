@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#if defined(__GLIBCXX__) && !defined(_WIN32)
+#include <cxxabi.h>
+#endif
+
 using velnor::watch::board_change_t;
 
 vl_watch::vl_watch(std::uint32_t flags, vl_watch_callback callback, void* context)
@@ -44,7 +48,7 @@ void vl_watch::board_changed(board_change_t change, const std::string& path) noe
     wake_.notify_one();
 }
 
-void vl_watch::run() noexcept {
+void vl_watch::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -56,6 +60,14 @@ void vl_watch::run() noexcept {
         lock.unlock();
         try {
             callback_(context_, event.kind, event.path.c_str());
+#if defined(__GLIBCXX__) && !defined(_WIN32)
+        } catch (abi::__forced_unwind&) {
+            // The thread is being cancelled or ended by pthread_exit inside
+            // the callback (an interpreter shutting down does that to threads
+            // that call into it): the unwinding must go on, or the process
+            // aborts.
+            throw;
+#endif
         } catch (...) {
             // A C++ callback that throws: the exception has nowhere to go
             // on this thread, and the watch goes on.

@@ -42,7 +42,7 @@ private:
         std::string path;
     };
 
-    void run() noexcept;
+    void run();
 
     const bool report_present_;
     const vl_watch_callback callback_;
