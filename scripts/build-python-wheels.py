@@ -4,20 +4,21 @@
     scripts/build-python-wheels.py [--host BUILD_DIR] [--mingw BUILD_DIR] [--out DIR]
                                    [--install-check] [--no-linux | --no-windows]
 
---host (default build/host-debug): a Linux build with libvelnor.so and
-  libvelnor_sim.so; gives velnor-<v>-py3-none-linux_<machine>.whl.
+--host (default build/host-debug): a Linux build with libvelnor.so, libvelnor_sim.so
+  and libvelnor_watch.so.1; gives velnor-<v>-py3-none-linux_<machine>.whl.
 --mingw (default build/mingw, skipped when it has no DLLs; a folder that does not
   exist is an error only when given): gives velnor-<v>-py3-none-win_amd64.whl with the
-  product Velnor.dll and the simulation build (simulation/Velnor.dll, velnor_sim.dll).
+  product Velnor.dll and VelnorWatch.dll, and the simulation build
+  (simulation/Velnor.dll, simulation/VelnorWatch.dll, velnor_sim.dll).
 --no-linux / --no-windows: build only the other one.
---install-check: installs the Linux wheel offline into a fresh folder and lists
-  the virtual board through it, with VELNOR_LIBRARY unset.
+--install-check: installs the Linux wheel offline into a fresh folder, lists the
+  virtual board through it and watches a board arrive, with VELNOR_LIBRARY unset.
 
 Wheels are built offline with Debian's setuptools and wheel (pip --no-build-isolation
 --no-index). No Windows Python runs here, so the Windows wheel is checked from its
-contents: every file in place, each DLL x64, the 22 exports, the simulation build
-importing velnor_sim.dll and the product not, and no DLL outside the system's and
-the wheel's own.
+contents: every file in place, each DLL x64, the 22 exports (the watch's 2), the
+simulation builds importing velnor_sim.dll and the product's not, and no DLL outside
+the system's and the wheel's own.
 """
 
 import argparse
@@ -33,8 +34,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "python"))
 from velnor import _pe  # noqa: E402
 from velnor._native import PROTOTYPES  # noqa: E402
+from velnor._watch import PROTOTYPES as WATCH_PROTOTYPES  # noqa: E402
 
 EXPORTS = sorted(name for name, _ in PROTOTYPES)
+WATCH_EXPORTS = sorted(name for name, _ in WATCH_PROTOTYPES)
 SYSTEM_DLLS = {"kernel32.dll", "cfgmgr32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll",
                "ntdll.dll", "ucrtbase.dll"}
 
@@ -92,10 +95,12 @@ def check_common(wheel, expected_libraries):
 def check_windows(wheel):
     product, simulation, sim = ("velnor/_libs/Velnor.dll", "velnor/_libs/simulation/Velnor.dll",
                                 "velnor/_libs/simulation/velnor_sim.dll")
-    check_common(wheel, [product, simulation, sim])
+    watch, simulation_watch = ("velnor/_libs/VelnorWatch.dll",
+                               "velnor/_libs/simulation/VelnorWatch.dll")
+    check_common(wheel, [product, simulation, sim, watch, simulation_watch])
     bundled = {"velnor_sim.dll"}
     with tempfile.TemporaryDirectory() as folder, zipfile.ZipFile(wheel) as archive:
-        for name in (product, simulation, sim):
+        for name in (product, simulation, sim, watch, simulation_watch):
             path = archive.extract(name, folder)
             info = _pe.read_pe(path)
             if (info.machine, info.bits) != ("x64", 64):
@@ -110,12 +115,16 @@ def check_windows(wheel):
                            ("vlsim_reset", "vlsim_add_board", "vlsim_fail_next")):
                     fail(f"{name} lacks the virtual platform's exports")
                 continue
-            if sorted(info.exports) != EXPORTS:
+            if name in (watch, simulation_watch):
+                if sorted(info.exports) != WATCH_EXPORTS:
+                    fail(f"{name} exports {sorted(info.exports)}, not the watch's {WATCH_EXPORTS}")
+            elif sorted(info.exports) != EXPORTS:
                 fail(f"{name} exports {sorted(info.exports)}, not the library's 22")
-            if imports_sim != (name == simulation):
-                fail(f"{name} {'does not import' if name == simulation else 'imports'} "
-                     "velnor_sim.dll")
-    print(f"checked {wheel}: product and simulation Velnor.dll (x64, 22 exports), velnor_sim.dll")
+            virtual = name in (simulation, simulation_watch)
+            if imports_sim != virtual:
+                fail(f"{name} {'does not import' if virtual else 'imports'} velnor_sim.dll")
+    print(f"checked {wheel}: product and simulation Velnor.dll (x64, 22 exports) and "
+          "VelnorWatch.dll (2 exports), velnor_sim.dll")
 
 
 def check_install(wheel):
@@ -131,13 +140,24 @@ def check_install(wheel):
                 "assert velnor.sim.library_path() == bundle + 'libvelnor_sim.so'\n"
                 "assert [e.value for e in m.entry_points(group='pytest11') if e.name == 'velnor']"
                 " == ['velnor.pytest_plugin']\n"
-                "print(velnor.library_path()); print(velnor.boards())\n")
+                "print(velnor.library_path()); print(velnor.boards())\n"
+                # The bundled watch hears the board present and one that arrives.
+                "with velnor.watch(present=True) as watcher:\n"
+                "    assert velnor.watch_library_path() == bundle + 'libvelnor_watch.so.1'\n"
+                "    velnor.sim.add_board(serial='ARRIVING')\n"
+                "    events = [watcher.get(timeout=10) for _ in range(2)]\n"
+                "print(velnor.watch_library_path())\n"
+                "for event in events: print(event.kind.name, event.path)\n")
         result = subprocess.run([sys.executable, "-c", code], env=env, cwd=target,
                                 capture_output=True, text=True)
-        if result.returncode != 0 or "VLN-SIM-0000" not in result.stdout:
-            fail(f"the installed wheel does not list the virtual board:\n{result.stdout}"
-                 f"{result.stderr}")
-        print(f"installed {os.path.basename(wheel)} offline; it lists:\n{result.stdout.strip()}")
+        guid = "#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"
+        heard = [f"ARRIVED \\\\?\\ROOT#VELNOR#{board:04d}{guid}" for board in (0, 1)]
+        if (result.returncode != 0 or "VLN-SIM-0000" not in result.stdout
+                or result.stdout.splitlines()[-2:] != heard):
+            fail(f"the installed wheel does not list the virtual board and hear one arrive:\n"
+                 f"{result.stdout}{result.stderr}")
+        print(f"installed {os.path.basename(wheel)} offline; it lists and hears:\n"
+              f"{result.stdout.strip()}")
 
 
 def main():
@@ -154,9 +174,12 @@ def main():
         lib = os.path.join(args.host, "lib")
         tag = f"linux_{platform.machine()}"
         wheel = build_wheel([(os.path.realpath(os.path.join(lib, "libvelnor.so")), "libvelnor.so"),
-                             (os.path.join(lib, "libvelnor_sim.so"), "libvelnor_sim.so")],
+                             (os.path.join(lib, "libvelnor_sim.so"), "libvelnor_sim.so"),
+                             (os.path.realpath(os.path.join(lib, "libvelnor_watch.so.1")),
+                              "libvelnor_watch.so.1")],
                             tag, args.out)
-        check_common(wheel, ["velnor/_libs/libvelnor.so", "velnor/_libs/libvelnor_sim.so"])
+        check_common(wheel, ["velnor/_libs/libvelnor.so", "velnor/_libs/libvelnor_sim.so",
+                             "velnor/_libs/libvelnor_watch.so.1"])
         print(f"built {wheel}")
         if args.install_check:
             check_install(wheel)
@@ -169,7 +192,10 @@ def main():
                              (os.path.join(mingw, "simulation", "Velnor.dll"),
                               "simulation/Velnor.dll"),
                              (os.path.join(mingw, "bin", "velnor_sim.dll"),
-                              "simulation/velnor_sim.dll")],
+                              "simulation/velnor_sim.dll"),
+                             (os.path.join(mingw, "bin", "VelnorWatch.dll"), "VelnorWatch.dll"),
+                             (os.path.join(mingw, "simulation", "VelnorWatch.dll"),
+                              "simulation/VelnorWatch.dll")],
                             "win_amd64", args.out)
         check_windows(wheel)
         print(f"built {wheel}")

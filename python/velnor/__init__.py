@@ -5,6 +5,10 @@
     [BoardInfo(index=0, serial='VLN-SIM-0000', firmware=..., driver=...)]
     >>> with velnor.open(serial="VLN-SIM-0000") as board:
     ...     board.led = velnor.Led.BLINK
+    >>> with velnor.watch(present=True) as watcher:
+    ...     event = watcher.get(timeout=5)
+    ...     print(event.kind.name, event.path)
+    ARRIVED \\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}
 
 The library is loaded at the first call (see velnor.load_library for where it is
 looked for). docs/python.md is the guide.
@@ -15,7 +19,7 @@ from __future__ import annotations
 import ctypes
 from typing import List, Optional
 
-from . import _loader
+from . import _loader, _watch
 from ._board import Board, BoardClosedError
 from ._calls import fail
 from ._errors import (
@@ -61,6 +65,7 @@ from ._values import (
     as_size,
     rc_name,
 )
+from ._watch import BoardEvent, BoardEventKind, Watcher, WatchStoppedError, watch
 
 __version__ = "1.0.2"
 
@@ -71,21 +76,21 @@ for _public in (Board, BoardClosedError, VelnorError, InternalError, Ad9516Commu
                 DriverTimeoutError, PllNotLockedError, InvalidFrequencyError, BoardNotFound,
                 AmbiguousSerial, FirmwareImageError, LibraryNotFoundError, BoardInfo, Clock,
                 ClockMode, Led, ResultCode, TriggerPolarity, TriggerStatus, UpdateState,
-                Version):
+                Version, BoardEvent, BoardEventKind, Watcher, WatchStoppedError):
     _public.__module__ = "velnor"
 del _public
 
 __all__ = [
     "Ad9516CommunicationError", "AmbiguousSerial", "BLOCK_DATA_MAX", "BLOCK_SIZE", "Board",
-    "BoardClosedError", "BoardInfo", "BoardNotFound", "Clock", "ClockMode",
-    "DriverTimeoutError", "FailedError", "FirmwareImageError", "IMAGE_HEADER_SIZE",
+    "BoardClosedError", "BoardEvent", "BoardEventKind", "BoardInfo", "BoardNotFound", "Clock",
+    "ClockMode", "DriverTimeoutError", "FailedError", "FirmwareImageError", "IMAGE_HEADER_SIZE",
     "IMAGE_PAYLOAD_MAX", "InternalError", "InvalidDataError", "InvalidDeviceError",
     "InvalidDeviceTypeError", "InvalidFrequencyError", "Led", "LibraryNotFoundError",
     "NullParameterError", "OutOfMemoryError", "PllNotLockedError", "ResultCode",
     "TriggerPolarity", "TriggerStatus", "UpdateInvalidStatusError", "UpdateState",
-    "VelnorError", "Version", "boards", "check_firmware", "device_count", "library_path",
-    "library_version", "load_library", "log_path", "open", "pack_firmware", "rc_name",
-    "update_block",
+    "VelnorError", "Version", "WatchStoppedError", "Watcher", "boards", "check_firmware",
+    "device_count", "library_path", "library_version", "load_library", "log_path", "open",
+    "pack_firmware", "rc_name", "update_block", "watch", "watch_library_path",
 ]
 
 
@@ -101,6 +106,13 @@ def load_library(path: Optional[str] = None, *, simulation: bool = False) -> str
 def library_path() -> str:
     """Path (or name, when the system's search found it) of the loaded library."""
     return _loader.get().path
+
+
+def watch_library_path() -> str:
+    """Path (or name, when the system's search found it) of the watch library, loading
+    it now: VELNOR_WATCH_LIBRARY, else libvelnor_watch.so.1 / VelnorWatch.dll beside the
+    loaded Velnor library. LibraryNotFoundError naming where it looked."""
+    return _watch.library_path()
 
 
 def library_version() -> Version:

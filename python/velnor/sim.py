@@ -7,7 +7,8 @@ bound to: libvelnor_sim.so / velnor_sim.dll beside it, or VELNOR_SIM_LIBRARY.
 
 State is process-wide. At process start one board with the default configuration is
 present; reset() removes every board, fault and record (the velnor_sim pytest fixture
-resets before and after each test).
+resets before and after each test). The boards that arrive and leave here are what a
+running velnor.watch hears.
 """
 
 from __future__ import annotations
@@ -24,8 +25,9 @@ from ._values import VersionLike, as_u32, as_unsigned, c_text, parse_version
 
 __all__ = [
     "Call", "Request", "TraceError", "WinError", "add_board", "board_count", "call_count",
-    "clear_faults", "clear_request_faults", "fail_call_at", "fail_next", "fire_trigger",
-    "library_path", "load_trace", "next_open_returns_null", "open_handle_count",
+    "clear_faults", "clear_request_faults", "fail_call_at", "fail_next", "fail_next_listen",
+    "fire_trigger", "library_path", "listener_count", "load_trace", "next_open_returns_null",
+    "open_handle_count",
     "read_register", "remove_board", "request_count", "reset", "set_request_reply_length",
     "set_request_status", "set_request_status_with_payload", "set_trace_pacing",
     "trace_divergence",
@@ -108,6 +110,8 @@ _PROTOTYPES = (
     ("vlsim_load_trace", c_int, (ctypes.c_char_p,)),
     ("vlsim_trace_divergence", ctypes.c_char_p, ()),
     ("vlsim_set_trace_pacing", None, (c_int,)),
+    ("vlsim_listener_count", c_size_t, ()),
+    ("vlsim_fail_next_listen", None, (c_uint32,)),
 )
 
 
@@ -131,7 +135,8 @@ def library_path() -> str:
 
 
 def reset() -> None:
-    """Removes every board, fault switch and record; counters restart. No board remains."""
+    """Removes every board, fault switch and record; counters restart. No board remains:
+    running watches hear each board that was present leave, and stay registered."""
     _sim.vlsim_reset()
 
 
@@ -140,7 +145,8 @@ def add_board(serial: Optional[str] = None, firmware: Optional[VersionLike] = No
     """Adds a board and returns its id (0, 1, ... since the last reset). Defaults:
     serial "VLN-SIM-<id as 4 digits>", firmware 1.3.0, driver 2.4.1. Versions are
     text "M.m.p", a (major, minor, patch) tuple or a velnor.Version. A serial or version
-    text longer than 32 bytes, or holding a zero byte, is refused (ValueError)."""
+    text longer than 32 bytes, or holding a zero byte, is refused (ValueError).
+    Running watches (velnor.watch) hear the board arrive."""
     config = _board_config()
     _sim.vlsim_default_board_config(config)
     if serial is not None:
@@ -162,7 +168,8 @@ def _board_id(board_id: int) -> int:
 
 def remove_board(board_id: int) -> None:
     """Removes a board: it leaves the list, and its open handles fail their requests
-    (the library then raises FailedError). ValueError for an unknown id."""
+    (the library then raises FailedError); running watches hear it leave. ValueError
+    for an unknown id."""
     if _sim.vlsim_remove_board(_board_id(board_id)) != 0:
         raise ValueError(f"no virtual board with id {board_id}")
 
@@ -242,6 +249,18 @@ def clear_faults() -> None:
     _sim.vlsim_clear_faults()
 
 
+def fail_next_listen(error: int) -> None:
+    """The platform refuses the next watch that starts, with `error` as its Windows
+    error (as the system refuses a registration for device notifications):
+    velnor.watch raises FailedError."""
+    _sim.vlsim_fail_next_listen(as_u32(error, "error"))
+
+
+def listener_count() -> int:
+    """Watches registered with the platform now (each running velnor.watch is one)."""
+    return int(_sim.vlsim_listener_count())
+
+
 def call_count(call: Call) -> int:
     """Platform calls of that kind since the last reset."""
     return int(_sim.vlsim_call_count(int(Call(call))))
@@ -260,7 +279,8 @@ def request_count() -> int:
 def load_trace(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> None:
     """Replays a trace the recording build wrote (Velnor-trace-<pid>.pcapng): the
     platform resets, presents the trace's boards (board_count) and answers every
-    platform call from the trace. A call that does not match the next record of its
+    platform call from the trace; running watches hear the boards present leave and
+    the trace's boards arrive. A call that does not match the next record of its
     board fails (the library raises FailedError) and trace_divergence() says where.
     TraceError, with the platform's reason, for a file it refuses (the platform is
     then unchanged). reset() ends the replay."""
