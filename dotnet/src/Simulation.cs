@@ -119,14 +119,23 @@ namespace Velnor
             }
         }
 
-        /// <summary>Removes every board, fault switch and record; counters restart at 0. No board remains.</summary>
+        /// <summary>
+        /// Removes every board, fault switch and record; counters restart at 0. No board
+        /// remains: every running <see cref="BoardWatcher"/> hears each board's removal
+        /// (<see cref="BoardWatcher.Removed"/>), in the order of the board list. Watchers
+        /// keep running.
+        /// </summary>
         public static void Reset()
         {
             Ensure();
             SimMethods.vlsim_reset();
         }
 
-        /// <summary>Adds a board with the default versions (driver 2.4.1, firmware 1.3.0).</summary>
+        /// <summary>
+        /// Adds a board with the default versions (driver 2.4.1, firmware 1.3.0). Every running
+        /// <see cref="BoardWatcher"/> hears its arrival (<see cref="BoardWatcher.Arrived"/>), except
+        /// during a replay, with the path <c>\\?\ROOT#VELNOR#&lt;id as 4 digits&gt;#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}</c>.
+        /// </summary>
         /// <param name="serial">Up to 32 bytes of UTF-8 without a zero; null gives "VLN-SIM-&lt;id as 4 digits&gt;".</param>
         /// <returns>The board's id: 0, 1, ... in order of arrival since the last reset.</returns>
         public static int AddBoard(string serial)
@@ -134,7 +143,7 @@ namespace Velnor
             return AddBoard(serial, null, null);
         }
 
-        /// <summary>Adds a board.</summary>
+        /// <summary>Adds a board; every running <see cref="BoardWatcher"/> hears its arrival (except during a replay).</summary>
         /// <param name="serial">Up to 32 bytes of UTF-8 without a zero; null gives "VLN-SIM-&lt;id as 4 digits&gt;".</param>
         /// <param name="firmware">The firmware version before any update; null gives 1.3.0.</param>
         /// <param name="driver">The driver version; null gives 2.4.1.</param>
@@ -182,7 +191,11 @@ namespace Velnor
             return record;
         }
 
-        /// <summary>Removes a board: it leaves the list and its open handles fail their requests.</summary>
+        /// <summary>
+        /// Removes a board: it leaves the list, its open handles fail their requests, and every
+        /// running <see cref="BoardWatcher"/> hears its removal (<see cref="BoardWatcher.Removed"/>),
+        /// except during a replay.
+        /// </summary>
         /// <param name="id">The board's id.</param>
         /// <exception cref="ArgumentException">No board has that id.</exception>
         public static void RemoveBoard(int id)
@@ -269,6 +282,30 @@ namespace Velnor
             SimMethods.vlsim_fail_next(call, error);
         }
 
+        /// <summary>
+        /// The next watch start (<see cref="BoardWatcher.Start"/>) is refused as the system
+        /// refuses the registration for device notifications, with error as its Windows error
+        /// value: Start throws <see cref="CallFailedException"/>. Needs the virtual platform's
+        /// watcher (libvelnor_watch.so.1, or the simulation build of VelnorWatch.dll).
+        /// </summary>
+        /// <param name="error">The error value (8 ERROR_NOT_ENOUGH_MEMORY, ...).</param>
+        public static void FailNextWatchStart(uint error)
+        {
+            Ensure();
+            SimMethods.vlsim_fail_next_listen(error);
+        }
+
+        /// <summary>Watches registered with the platform: one for each running <see cref="BoardWatcher"/>
+        /// (or other watch of this process).</summary>
+        public static int WatchCount
+        {
+            get
+            {
+                Ensure();
+                return (int)SimMethods.vlsim_listener_count().ToUInt64();
+            }
+        }
+
         /// <summary>The n-th platform call from now (1 = the next), whatever its kind, fails.</summary>
         /// <param name="n">Which call, counted from 1.</param>
         /// <param name="error">The error value.</param>
@@ -332,7 +369,9 @@ namespace Velnor
         /// platform resets, presents the trace's boards (<see cref="BoardCount"/>) and answers
         /// every platform call from the trace. A call that does not match the next record of
         /// its board fails (the library throws <see cref="CallFailedException"/>) and
-        /// <see cref="TraceDivergence"/> says where. <see cref="Reset"/> ends the replay.
+        /// <see cref="TraceDivergence"/> says where. <see cref="Reset"/> ends the replay. A running
+        /// <see cref="BoardWatcher"/> hears the boards present leave and the trace's boards arrive,
+        /// and these leave again at the end of the replay.
         /// </summary>
         /// <param name="path">The trace file.</param>
         /// <exception cref="ArgumentNullException">path is null.</exception>
@@ -366,19 +405,7 @@ namespace Velnor
             get
             {
                 Ensure();
-                IntPtr text = SimMethods.vlsim_trace_divergence();
-                if (text == IntPtr.Zero)
-                {
-                    return "";
-                }
-                int length = 0;
-                while (Marshal.ReadByte(text, length) != 0)
-                {
-                    ++length;
-                }
-                var bytes = new byte[length];
-                Marshal.Copy(text, bytes, 0, length);
-                return Text.Decode(bytes);
+                return Text.Decode(SimMethods.vlsim_trace_divergence());
             }
         }
 
@@ -426,6 +453,8 @@ namespace Velnor
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_next(SimulatedCall kind, uint value);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_call_at(ulong n, uint value);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_next_open_returns_null();
+        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_next_listen(uint error);
+        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern UIntPtr vlsim_listener_count();
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_status(uint fn, int status);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_status_with_payload(uint fn, int status);
         [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_reply_length(uint fn, uint n);

@@ -1,9 +1,10 @@
 using System;
+using System.Runtime.InteropServices;
 using System.Text;
 
 namespace Velnor
 {
-    /// <summary>The board's fixed text fields (versions, the serial) to and from strings.</summary>
+    /// <summary>The board's fixed text fields (versions, the serial) and the native texts (interface paths, ...) as strings.</summary>
     internal static class Text
     {
         private static readonly Encoding Strict = new UTF8Encoding(false, true);
@@ -25,6 +26,23 @@ namespace Velnor
             {
                 bytes[i] = field[i];
             }
+            return Decode(bytes);
+        }
+
+        /// <summary>A zero-ended native text, as UTF-8 as above; "" for a null pointer.</summary>
+        internal static string Decode(IntPtr text)
+        {
+            if (text == IntPtr.Zero)
+            {
+                return "";
+            }
+            int length = 0;
+            while (Marshal.ReadByte(text, length) != 0)
+            {
+                ++length;
+            }
+            var bytes = new byte[length];
+            Marshal.Copy(text, bytes, 0, length);
             return Decode(bytes);
         }
 
