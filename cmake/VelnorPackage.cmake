@@ -15,15 +15,21 @@ if(NOT VELNOR_DLLTOOL)
   message(STATUS "llvm-dlltool not found: no Windows SDK archive (install llvm-14)")
   return()
 endif()
-set(VELNOR_MSVC_IMPLIB ${PROJECT_BINARY_DIR}/msvc/Velnor.lib)
-add_custom_command(
-  OUTPUT ${VELNOR_MSVC_IMPLIB}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/msvc
-  COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/src/Velnor.def
-          -D Velnor.dll -l ${VELNOR_MSVC_IMPLIB}
-  DEPENDS ${PROJECT_SOURCE_DIR}/src/Velnor.def
-  COMMENT "Making the MSVC-style import library Velnor.lib"
-  VERBATIM)
+# velnor_msvc_implib_from_def(<out var> <export list .def> <dll name>): the
+# import library msvc/<name>.lib for <dll name>, made from its export list.
+function(velnor_msvc_implib_from_def out_var def dll)
+  get_filename_component(_name ${dll} NAME_WE)
+  set(_lib ${PROJECT_BINARY_DIR}/msvc/${_name}.lib)
+  add_custom_command(
+    OUTPUT ${_lib}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/msvc
+    COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${def} -D ${dll} -l ${_lib}
+    DEPENDS ${def}
+    COMMENT "Making the MSVC-style import library ${_name}.lib"
+    VERBATIM)
+  set(${out_var} ${_lib} PARENT_SCOPE)
+endfunction()
+velnor_msvc_implib_from_def(VELNOR_MSVC_IMPLIB ${PROJECT_SOURCE_DIR}/src/Velnor.def Velnor.dll)
 # The same for velnor_sim.dll, so tests can steer the simulation's boards
 # through velnor_sim.h; its exports are read from the built DLL.
 find_program(VELNOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
@@ -40,15 +46,8 @@ add_custom_command(
   COMMENT "Making the MSVC-style import library velnor_sim.lib"
   VERBATIM)
 # And for VelnorWatch.dll, from the watcher's export list.
-set(VELNOR_MSVC_WATCH_IMPLIB ${PROJECT_BINARY_DIR}/msvc/VelnorWatch.lib)
-add_custom_command(
-  OUTPUT ${VELNOR_MSVC_WATCH_IMPLIB}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/msvc
-  COMMAND ${VELNOR_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def
-          -D VelnorWatch.dll -l ${VELNOR_MSVC_WATCH_IMPLIB}
-  DEPENDS ${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def
-  COMMENT "Making the MSVC-style import library VelnorWatch.lib"
-  VERBATIM)
+velnor_msvc_implib_from_def(VELNOR_MSVC_WATCH_IMPLIB ${PROJECT_SOURCE_DIR}/watch/VelnorWatch.def
+                            VelnorWatch.dll)
 add_custom_target(velnor_msvc_implib ALL DEPENDS ${VELNOR_MSVC_IMPLIB} ${VELNOR_MSVC_SIM_IMPLIB}
                                                  ${VELNOR_MSVC_WATCH_IMPLIB})
 
