@@ -16,7 +16,7 @@ namespace Velnor
         /// <param name="function">The export's name ("vl_device_set_clock", ...).</param>
         /// <param name="logLine">This failure's Velnor.log line, or null.</param>
         /// <param name="logLineAbsence">Why logLine is null; null when it is not.</param>
-        public VelnorException(int code, string function, string logLine, string logLineAbsence)
+        public VelnorException(int code, string function, string? logLine, string? logLineAbsence)
             : base(Describe(code, function, logLine))
         {
             ResultCode = (ResultCode)code;
@@ -43,17 +43,17 @@ namespace Velnor
         /// same way at the same moment, a log that cannot be read). A wrong line is worse
         /// than none.
         /// </summary>
-        public string LogLine { get; private set; }
+        public string? LogLine { get; private set; }
 
         /// <summary>Why <see cref="LogLine"/> is null; null when there is a line.</summary>
-        public string LogLineAbsence { get; private set; }
+        public string? LogLineAbsence { get; private set; }
 
         /// <summary>The library's name of a result code, as velnor.h's vl_rc_name gives it.</summary>
         /// <param name="code">Any result code.</param>
         /// <returns>"success", "invalid_frequency", ...; "invalid_rc" for a value outside the table.</returns>
         public static string NameOf(int code)
         {
-            string name;
+            string? name;
             return Names.TryGetValue(code, out name) ? name : "invalid_rc";
         }
 
@@ -65,17 +65,17 @@ namespace Velnor
             { -10, "timeout" }, { -11, "pll_not_locked" }, { -13, "invalid_frequency" }
         };
 
-        private static string Describe(int code, string function, string logLine)
+        private static string Describe(int code, string function, string? logLine)
         {
             string text = string.Format("{0} failed: {1} ({2})", function, NameOf(code), code);
             return logLine == null ? text : text + "; Velnor.log: " + logLine;
         }
 
         // The exception of a failed call, its log line looked up now, on the failing thread.
-        internal static VelnorException Of(int code, string function, string hint = null)
+        internal static VelnorException Of(int code, string function, string? hint = null)
         {
-            string absence;
-            string line = LogReader.Shared.Detail(function, code, hint, out absence);
+            string? absence;
+            string? line = LogReader.Shared.Detail(function, code, hint, out absence);
             switch (code)
             {
                 case -1: return new InternalErrorException(function, line, absence);
@@ -94,7 +94,7 @@ namespace Velnor
             }
         }
 
-        private static long ParseHint(string hint)
+        private static long ParseHint(string? hint)
         {
             long value;
             return hint != null && long.TryParse(hint.Replace("Hz", ""), out value) ? value : 0;
@@ -104,67 +104,67 @@ namespace Velnor
     /// <summary>-1 internal_error: the system gave a null handle, or an unexpected internal fault.</summary>
     public sealed class InternalErrorException : VelnorException
     {
-        internal InternalErrorException(string function, string line, string absence) : base(-1, function, line, absence) { }
+        internal InternalErrorException(string function, string? line, string? absence) : base(-1, function, line, absence) { }
     }
 
     /// <summary>-2 ad9516_communication_error: the driver could not talk to the AD9516 (driver status).</summary>
     public sealed class Ad9516CommunicationException : VelnorException
     {
-        internal Ad9516CommunicationException(string function, string line, string absence) : base(-2, function, line, absence) { }
+        internal Ad9516CommunicationException(string function, string? line, string? absence) : base(-2, function, line, absence) { }
     }
 
     /// <summary>-3 invalid_device: no board at that index.</summary>
     public sealed class InvalidDeviceException : VelnorException
     {
-        internal InvalidDeviceException(string function, string line, string absence) : base(-3, function, line, absence) { }
+        internal InvalidDeviceException(string function, string? line, string? absence) : base(-3, function, line, absence) { }
     }
 
     /// <summary>-4 null_parameter: a required pointer was null; nothing was sent.</summary>
     public sealed class NullParameterException : VelnorException
     {
-        internal NullParameterException(string function, string line, string absence) : base(-4, function, line, absence) { }
+        internal NullParameterException(string function, string? line, string? absence) : base(-4, function, line, absence) { }
     }
 
     /// <summary>-5 failed: a system call failed (the board was removed, ...); the log line names the call.</summary>
     public sealed class CallFailedException : VelnorException
     {
-        internal CallFailedException(string function, string line, string absence) : base(-5, function, line, absence) { }
+        internal CallFailedException(string function, string? line, string? absence) : base(-5, function, line, absence) { }
     }
 
     /// <summary>-6 no_memory: memory ran out inside the library.</summary>
     public sealed class NoMemoryException : VelnorException
     {
-        internal NoMemoryException(string function, string line, string absence) : base(-6, function, line, absence) { }
+        internal NoMemoryException(string function, string? line, string? absence) : base(-6, function, line, absence) { }
     }
 
     /// <summary>-7 invalid_device_type: the device is not a board of this kind (driver status).</summary>
     public sealed class InvalidDeviceTypeException : VelnorException
     {
-        internal InvalidDeviceTypeException(string function, string line, string absence) : base(-7, function, line, absence) { }
+        internal InvalidDeviceTypeException(string function, string? line, string? absence) : base(-7, function, line, absence) { }
     }
 
     /// <summary>-8 update_invalid_status: the update step does not fit the update's state (driver status).</summary>
     public sealed class UpdateInvalidStatusException : VelnorException
     {
-        internal UpdateInvalidStatusException(string function, string line, string absence) : base(-8, function, line, absence) { }
+        internal UpdateInvalidStatusException(string function, string? line, string? absence) : base(-8, function, line, absence) { }
     }
 
     /// <summary>-9 invalid_data: the board refused a value or a firmware image (driver status).</summary>
     public sealed class InvalidBoardDataException : VelnorException
     {
-        internal InvalidBoardDataException(string function, string line, string absence) : base(-9, function, line, absence) { }
+        internal InvalidBoardDataException(string function, string? line, string? absence) : base(-9, function, line, absence) { }
     }
 
     /// <summary>-10 timeout: the board did not answer in time (driver status).</summary>
     public sealed class DriverTimeoutException : VelnorException
     {
-        internal DriverTimeoutException(string function, string line, string absence) : base(-10, function, line, absence) { }
+        internal DriverTimeoutException(string function, string? line, string? absence) : base(-10, function, line, absence) { }
     }
 
     /// <summary>-11 pll_not_locked: the clock generator's PLL did not lock (driver status).</summary>
     public sealed class PllNotLockedException : VelnorException
     {
-        internal PllNotLockedException(string function, string line, string absence) : base(-11, function, line, absence) { }
+        internal PllNotLockedException(string function, string? line, string? absence) : base(-11, function, line, absence) { }
     }
 
     /// <summary>
@@ -174,7 +174,7 @@ namespace Velnor
     /// </summary>
     public sealed class InvalidFrequencyException : VelnorException
     {
-        internal InvalidFrequencyException(string function, string line, string absence, long requestedHz)
+        internal InvalidFrequencyException(string function, string? line, string? absence, long requestedHz)
             : base(-13, function, line, absence)
         {
             RequestedHz = requestedHz;

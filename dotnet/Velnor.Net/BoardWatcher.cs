@@ -48,7 +48,9 @@ namespace Velnor
         // One delegate for every watcher, for the life of the process: the native side
         // holds its function pointer while a watch runs. The watch's context is a
         // GCHandle on the watcher, freed once vl_watch_stop returned.
+#if !NET8_0_OR_GREATER
         private static readonly WatchMethods.Callback NativeCallback = Dispatch;
+#endif
 
         // The watchers started and not yet disposed, for the end of the process or domain.
         private static readonly HashSet<BoardWatcher> Running = new HashSet<BoardWatcher>();
@@ -59,7 +61,7 @@ namespace Velnor
         private GCHandle self;
         private volatile bool disposed;
         // The watch's thread while it raises an event; null between events.
-        private Thread raising;
+        private Thread? raising;
 
         /// <summary>
         /// A board arrived: its interface path, the text <c>velnorctl list</c> shows. To open
@@ -67,14 +69,14 @@ namespace Velnor
         /// serial, for instance): an index is a position in the list at that moment.
         /// Raised on the watch's thread.
         /// </summary>
-        public event EventHandler<BoardEventArgs> Arrived;
+        public event EventHandler<BoardEventArgs>? Arrived;
 
         /// <summary>
         /// A board left. A <see cref="Board"/> opened on it stays open, and every request on
         /// it throws <see cref="CallFailedException"/> ("The device is not connected.");
         /// dispose it. A board that comes back is a new arrival. Raised on the watch's thread.
         /// </summary>
-        public event EventHandler<BoardEventArgs> Removed;
+        public event EventHandler<BoardEventArgs>? Removed;
 
         /// <summary>
         /// A handler of <see cref="Arrived"/> or <see cref="Removed"/> threw. The exception
@@ -83,7 +85,7 @@ namespace Velnor
         /// System.Diagnostics.Trace as an error, as is an exception thrown by a handler of
         /// this event. Raised on the watch's thread.
         /// </summary>
-        public event EventHandler<BoardHandlerFailedEventArgs> HandlerFailed;
+        public event EventHandler<BoardHandlerFailedEventArgs>? HandlerFailed;
 
         /// <summary>
         /// Starts the watch. Once this returns, every later change is reported. Call it
@@ -122,7 +124,7 @@ namespace Velnor
                 IntPtr started;
                 try
                 {
-                    rc = WatchMethods.Start(reportPresent ? WatchMethods.ReportPresent : 0u, NativeCallback,
+                    rc = WatchMethods.Start(reportPresent ? WatchMethods.ReportPresent : 0u, CallbackPointer(),
                                             GCHandle.ToIntPtr(self), out started);
                 }
                 catch
@@ -187,7 +189,7 @@ namespace Velnor
             }
         }
 
-        private static void DisposeRunning(object sender, EventArgs e)
+        private static void DisposeRunning(object? sender, EventArgs e)
         {
             BoardWatcher[] running;
             lock (Running)
@@ -200,13 +202,28 @@ namespace Velnor
             }
         }
 
+#if NET8_0_OR_GREATER
+        private static unsafe IntPtr CallbackPointer()
+        {
+            return (IntPtr)(delegate* unmanaged[Cdecl]<IntPtr, int, IntPtr, void>)&Dispatch;
+        }
+#else
+        private static IntPtr CallbackPointer()
+        {
+            return Marshal.GetFunctionPointerForDelegate(NativeCallback);
+        }
+#endif
+
         // The watch's callback, on its own thread. Nothing may escape into the native
         // watcher.
+#if NET8_0_OR_GREATER
+        [UnmanagedCallersOnly(CallConvs = new[] { typeof(System.Runtime.CompilerServices.CallConvCdecl) })]
+#endif
         private static void Dispatch(IntPtr context, int change, IntPtr path)
         {
             try
             {
-                var watcher = (BoardWatcher)GCHandle.FromIntPtr(context).Target;
+                var watcher = (BoardWatcher)GCHandle.FromIntPtr(context).Target!;
                 if (change == (int)BoardChange.Arrived || change == (int)BoardChange.Removed)
                 {
                     watcher.Raise((BoardChange)change, Text.Decode(path));
@@ -230,7 +247,7 @@ namespace Velnor
             }
             try
             {
-                EventHandler<BoardEventArgs> handlers = change == BoardChange.Arrived ? Arrived : Removed;
+                EventHandler<BoardEventArgs>? handlers = change == BoardChange.Arrived ? Arrived : Removed;
                 if (handlers == null)
                 {
                     return;
@@ -264,7 +281,7 @@ namespace Velnor
 
         private void Report(BoardHandlerFailedEventArgs failure)
         {
-            EventHandler<BoardHandlerFailedEventArgs> handlers = HandlerFailed;
+            EventHandler<BoardHandlerFailedEventArgs>? handlers = HandlerFailed;
             if (handlers != null)
             {
                 try
@@ -347,26 +364,39 @@ namespace Velnor
     }
 
     /// <summary>
-    /// The watcher's exports. "VelnorWatch" is VelnorWatch.dll on Windows; under Mono on
-    /// Linux Velnor.Net.dll.config maps it to libvelnor_watch.so.1.
+    /// The watcher's exports. "VelnorWatch" is VelnorWatch.dll on Windows and
+    /// libvelnor_watch.so.1 on Linux (<see cref="NativeLibraries"/> resolves it).
     /// </summary>
     [SuppressUnmanagedCodeSecurity]
-    internal static class WatchMethods
+    internal static partial class WatchMethods
     {
-        internal const string Library = "VelnorWatch";
+        internal const string Library = NativeLibraries.Watch;
         internal const uint ReportPresent = 1;
 
+        static WatchMethods()
+        {
+            NativeLibraries.Register();
+        }
+
+#if NET8_0_OR_GREATER
+        [LibraryImport(Library)]
+        private static partial int vl_watch_start(uint flags, IntPtr callback, IntPtr context, out IntPtr watch);
+
+        [LibraryImport(Library)]
+        internal static partial int vl_watch_stop(IntPtr watch);
+#else
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         internal delegate void Callback(IntPtr context, int change, IntPtr path);
 
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        private static extern int vl_watch_start(uint flags, Callback callback, IntPtr context, out IntPtr watch);
+        [DllImport(Library, ExactSpelling = true)]
+        private static extern int vl_watch_start(uint flags, IntPtr callback, IntPtr context, out IntPtr watch);
 
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        [DllImport(Library, ExactSpelling = true)]
         internal static extern int vl_watch_stop(IntPtr watch);
+#endif
 
         // vl_watch_start, a missing or foreign library explained.
-        internal static int Start(uint flags, Callback callback, IntPtr context, out IntPtr watch)
+        internal static int Start(uint flags, IntPtr callback, IntPtr context, out IntPtr watch)
         {
             try
             {
@@ -374,7 +404,7 @@ namespace Velnor
             }
             catch (DllNotFoundException error)
             {
-                throw new DllNotFoundException(Loader.WatcherNotFound(error.Message), error);
+                throw new DllNotFoundException(Loader.WatcherNotFound(NativeLibraries.LastFailure ?? error.Message), error);
             }
             catch (BadImageFormatException error)
             {

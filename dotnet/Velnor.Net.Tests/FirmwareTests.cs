@@ -3,6 +3,7 @@ using System.Collections.Generic;
 using System.Linq;
 using System.Text;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -25,8 +26,8 @@ namespace Velnor.Tests
             header[52] = 9;
             // CRC-32 of "123456789" is the algorithm's check value 0xCBF43926.
             new byte[] { 0x26, 0x39, 0xF4, 0xCB }.CopyTo(header, 56);
-            Assert.AreEqual(header.Concat(CheckPayload).ToArray(), image);
-            Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), Firmware.Check(image));
+            ClassicAssert.AreEqual(header.Concat(CheckPayload).ToArray(), image);
+            ClassicAssert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), Firmware.Check(image));
         }
 
         private static IEnumerable<TestCaseData> RefusedPacks()
@@ -53,7 +54,7 @@ namespace Velnor.Tests
             var version = new VersionInfo(1, 4, 0, text);
             if (accepted)
             {
-                Assert.AreEqual(version, Firmware.Check(Firmware.Pack(CheckPayload, version)));
+                ClassicAssert.AreEqual(version, Firmware.Check(Firmware.Pack(CheckPayload, version)));
                 return;
             }
             var error = Assert.Throws<ArgumentException>(() => Firmware.Pack(CheckPayload, version));
@@ -84,7 +85,7 @@ namespace Velnor.Tests
             {
                 image[at] = (byte)value;
             }
-            Assert.AreEqual(reason, Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
+            ClassicAssert.AreEqual(reason, Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
         }
 
         [Test]
@@ -93,7 +94,7 @@ namespace Velnor.Tests
             var image = new byte[64];
             Encoding.ASCII.GetBytes("VLFW1").CopyTo(image, 0);
             image[4] = 1;
-            Assert.AreEqual("the payload is empty", Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
+            ClassicAssert.AreEqual("the payload is empty", Assert.Throws<FirmwareImageException>(() => Firmware.Check(image)).Reason);
         }
 
         [Test]
@@ -104,11 +105,11 @@ namespace Velnor.Tests
             using (Board board = Board.Open(0))
             {
                 VersionInfo version = board.UpdateFirmware(image, (sent, total) => progress.Add(sent + "/" + total));
-                Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), version);
-                Assert.AreEqual(version, board.FirmwareVersion);
-                Assert.AreEqual(UpdateState.Done, board.GetUpdateStatus().State);
+                ClassicAssert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), version);
+                ClassicAssert.AreEqual(version, board.FirmwareVersion);
+                ClassicAssert.AreEqual(UpdateState.Done, board.GetUpdateStatus().State);
             }
-            Assert.AreEqual(new[] { "1024/2564", "2048/2564", "2564/2564" }, progress);
+            ClassicAssert.AreEqual(new[] { "1024/2564", "2048/2564", "2564/2564" }, progress);
         }
 
         [Test]
@@ -119,15 +120,15 @@ namespace Velnor.Tests
             {
                 var fromCallback = Assert.Throws<InvalidOperationException>(() =>
                     board.UpdateFirmware(image, (sent, total) => { throw new InvalidOperationException("stop at " + sent); }));
-                Assert.AreEqual("stop at 1024", fromCallback.Message);
-                Assert.AreEqual(new UpdateStatus(UpdateState.Idle, 0).State, board.GetUpdateStatus().State);
-                Assert.AreEqual(0, board.GetUpdateStatus().Received);
+                ClassicAssert.AreEqual("stop at 1024", fromCallback.Message);
+                ClassicAssert.AreEqual(new UpdateStatus(UpdateState.Idle, 0).State, board.GetUpdateStatus().State);
+                ClassicAssert.AreEqual(0, board.GetUpdateStatus().Received);
 
                 Simulation.SetRequestStatus(BoardRequest.UpdateWrite, (int)ResultCode.InvalidData);
                 var fromBoard = Assert.Throws<InvalidBoardDataException>(() => board.UpdateFirmware(image, null));
-                Assert.AreEqual("vl_device_update_write", fromBoard.Function);
-                Assert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
-                Assert.AreEqual(new VersionInfo(1, 3, 0, "1.3.0"), board.FirmwareVersion);
+                ClassicAssert.AreEqual("vl_device_update_write", fromBoard.Function);
+                ClassicAssert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
+                ClassicAssert.AreEqual(new VersionInfo(1, 3, 0, "1.3.0"), board.FirmwareVersion);
             }
         }
     }

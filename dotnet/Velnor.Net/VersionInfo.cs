@@ -48,7 +48,7 @@ namespace Velnor
         /// <summary>Whether the numbers and the text are the same.</summary>
         /// <param name="other">The version to compare with.</param>
         /// <returns>True when all four parts are equal.</returns>
-        public bool Equals(VersionInfo other)
+        public bool Equals(VersionInfo? other)
         {
             return other != null && Major == other.Major && Minor == other.Minor && Patch == other.Patch &&
                    Text == other.Text;
@@ -57,7 +57,7 @@ namespace Velnor
         /// <summary>Whether obj is an equal <see cref="VersionInfo"/>.</summary>
         /// <param name="obj">The object to compare with.</param>
         /// <returns>True when obj is a VersionInfo with the same four parts.</returns>
-        public override bool Equals(object obj)
+        public override bool Equals(object? obj)
         {
             return Equals(obj as VersionInfo);
         }

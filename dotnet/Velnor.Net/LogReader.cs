@@ -34,11 +34,11 @@ namespace Velnor
         private sealed class Line
         {
             public DateTime Stamp;
-            public string Function;
-            public string Category;
+            public string Function = "";
+            public string Category = "";
             public long Value;
-            public string Message;
-            public string Text;
+            public string Message = "";
+            public string Text = "";
         }
 
         private readonly object gate = new object();
@@ -63,7 +63,7 @@ namespace Velnor
             }
             foreach (string name in new[] { "TMPDIR", "TMP", "TEMP", "TEMPDIR" })
             {
-                string value = Environment.GetEnvironmentVariable(name);
+                string? value = Environment.GetEnvironmentVariable(name);
                 if (!string.IsNullOrEmpty(value))
                 {
                     return value;
@@ -72,7 +72,7 @@ namespace Velnor
             return "/tmp";
         }
 
-        internal string Detail(string function, int code, string hint, out string absence)
+        internal string? Detail(string function, int code, string? hint, out string? absence)
         {
             lock (gate)
             {
@@ -125,7 +125,7 @@ namespace Velnor
 
         private void ReadNew()
         {
-            using (Stream file = LogFile.Open(LogPath))
+            using (Stream? file = LogFile.Open(LogPath))
             {
                 if (file == null)
                 {
@@ -168,7 +168,7 @@ namespace Velnor
                 string chunk = Encoding.UTF8.GetString(data, from, Math.Max(end - from, 0));
                 foreach (string raw in chunk.Split('\n'))
                 {
-                    Line line = Parse(raw.TrimEnd('\r'));
+                    Line? line = Parse(raw.TrimEnd('\r'));
                     if (line != null && !claimed.Contains(line.Text) && !pool.Any(p => p.Text == line.Text))
                     {
                         pool.Add(line);
@@ -189,7 +189,7 @@ namespace Velnor
             return end < 0 ? "" : Encoding.UTF8.GetString(head, 0, end);
         }
 
-        private static Line Parse(string text)
+        private static Line? Parse(string text)
         {
             Match match = LinePattern.Match(text);
             DateTime stamp;

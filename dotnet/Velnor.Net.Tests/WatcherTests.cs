@@ -4,6 +4,7 @@ using System.Diagnostics;
 using System.Linq;
 using System.Threading;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -69,13 +70,13 @@ namespace Velnor.Tests
                 Simulation.AddBoard("LAB-0003");
                 Simulation.RemoveBoard(0);
                 Simulation.Reset();
-                Assert.AreEqual(Array.ConvertAll(expected, e => e[0] + PathOf(e[1] - '0')), seen.WaitFor(expected.Length));
-                Assert.AreEqual(1, seen.Threads.Count);
-                Assert.IsFalse(seen.Threads.Contains(Thread.CurrentThread));
-                Assert.AreEqual(1, Simulation.WatchCount);
+                ClassicAssert.AreEqual(Array.ConvertAll(expected, e => e[0] + PathOf(e[1] - '0')), seen.WaitFor(expected.Length));
+                ClassicAssert.AreEqual(1, seen.Threads.Count);
+                ClassicAssert.IsFalse(seen.Threads.Contains(Thread.CurrentThread));
+                ClassicAssert.AreEqual(1, Simulation.WatchCount);
                 Assert.Throws<InvalidOperationException>(() => watcher.Start());
             }
-            Assert.AreEqual(0, Simulation.WatchCount);
+            ClassicAssert.AreEqual(0, Simulation.WatchCount);
         }
 
         // A Dispose from another thread waits for the running handler, whether or not that
@@ -111,13 +112,13 @@ namespace Velnor.Tests
                     seen.Add("disposed");
                 });
                 disposer.Start();
-                Assert.IsFalse(disposer.Join(200), "Dispose returned while a handler ran");
+                ClassicAssert.IsFalse(disposer.Join(200), "Dispose returned while a handler ran");
                 release.Set();
-                Assert.IsTrue(disposer.Join(Patience));
+                ClassicAssert.IsTrue(disposer.Join(Patience));
                 Simulation.AddBoard("LAB-0003");
                 Thread.Sleep(200); // time for the watch's thread to raise what it must not
-                Assert.AreEqual(new[] { "+" + PathOf(0) }.Concat(expected), seen.WaitFor(0));
-                Assert.AreEqual(0, Simulation.WatchCount);
+                ClassicAssert.AreEqual(new[] { "+" + PathOf(0) }.Concat(expected), seen.WaitFor(0));
+                ClassicAssert.AreEqual(0, Simulation.WatchCount);
                 Assert.Throws<ObjectDisposedException>(() => watcher.Start());
             }
             finally
@@ -174,9 +175,9 @@ namespace Velnor.Tests
                         ? new[] { "Arrived " + PathOf(0) + " failed: True", "+" + PathOf(0),
                                   "Arrived " + PathOf(1) + " failed: True", "+" + PathOf(1), "-" + PathOf(0) }
                         : new[] { "+" + PathOf(0), "+" + PathOf(1), "-" + PathOf(0) };
-                    Assert.AreEqual(expected, seen.WaitFor(expected.Length));
+                    ClassicAssert.AreEqual(expected, seen.WaitFor(expected.Length));
                 }
-                Assert.AreEqual(handlerFailedAttached ? new string[0] : new[]
+                ClassicAssert.AreEqual(handlerFailedAttached ? new string[0] : new[]
                 {
                     "Error Velnor.BoardWatcher: a handler of Arrived for " + PathOf(0) + " threw: " + thrown[0],
                     "Error Velnor.BoardWatcher: a handler of Arrived for " + PathOf(1) + " threw: " + thrown[1]
@@ -196,35 +197,14 @@ namespace Velnor.Tests
             using (BoardWatcher watcher = Recording(seen))
             {
                 var error = Assert.Throws<CallFailedException>(() => watcher.Start(true));
-                Assert.AreEqual("vl_watch_start", error.Function);
-                Assert.AreEqual("[Velnor] [error] [vl_watch_start] Error: system:8, RegisterDeviceNotificationW failed: " +
+                ClassicAssert.AreEqual("vl_watch_start", error.Function);
+                ClassicAssert.AreEqual("[Velnor] [error] [vl_watch_start] Error: system:8, RegisterDeviceNotificationW failed: " +
                                 "Not enough memory resources are available to process this command.",
                                 WithoutStamp(error.LogLine));
-                Assert.AreEqual(0, Simulation.WatchCount);
+                ClassicAssert.AreEqual(0, Simulation.WatchCount);
                 watcher.Start(true);
-                Assert.AreEqual(new[] { "+" + PathOf(0) }, seen.WaitFor(1));
+                ClassicAssert.AreEqual(new[] { "+" + PathOf(0) }, seen.WaitFor(1));
             }
-        }
-
-        // Runs in a domain of its own: a watcher started and never disposed.
-        private static void StartAndForget()
-        {
-            new BoardWatcher().Start(true);
-        }
-
-        [Test]
-        public void UnloadingTheDomainDisposesTheWatchersLeftRunning()
-        {
-            AppDomain domain = AppDomain.CreateDomain("watcher left running", null, new AppDomainSetup
-            {
-                ApplicationBase = System.IO.Path.GetDirectoryName(typeof(WatcherTests).Assembly.Location)
-            });
-            domain.DoCallBack(StartAndForget);
-            Assert.AreEqual(1, Simulation.WatchCount);
-            var unload = new Thread(() => AppDomain.Unload(domain)) { IsBackground = true };
-            unload.Start();
-            Assert.IsTrue(unload.Join(Patience), "unloading the domain waits for its watch");
-            Assert.AreEqual(0, Simulation.WatchCount);
         }
     }
 }

@@ -2,6 +2,7 @@ using System;
 using System.Diagnostics;
 using System.IO;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -30,10 +31,10 @@ namespace Velnor.Tests
             {
                 run.StandardOutput.ReadToEnd();
                 run.WaitForExit();
-                Assert.AreEqual(0, run.ExitCode, velnorctl);
+                ClassicAssert.AreEqual(0, run.ExitCode, velnorctl);
             }
             string[] traces = Directory.GetFiles(folder, "Velnor-trace-*.pcapng", SearchOption.AllDirectories);
-            Assert.AreEqual(1, traces.Length, folder);
+            ClassicAssert.AreEqual(1, traces.Length, folder);
             return traces[0];
         }
 
@@ -43,17 +44,17 @@ namespace Velnor.Tests
             string trace = RecordInfo();
             Simulation.LoadTrace(trace); // read whole: the file can go
             Directory.Delete(Path.GetDirectoryName(Path.GetDirectoryName(trace)), true);
-            Assert.AreEqual(1, Simulation.BoardCount);
+            ClassicAssert.AreEqual(1, Simulation.BoardCount);
             using (Board board = Board.Open(0))
             {
-                Assert.AreEqual("VLN-SIM-0000", board.Serial); // the recorded answer: LAB-0001 is gone
-                Assert.AreEqual("", Simulation.TraceDivergence);
+                ClassicAssert.AreEqual("VLN-SIM-0000", board.Serial); // the recorded answer: LAB-0001 is gone
+                ClassicAssert.AreEqual("", Simulation.TraceDivergence);
                 Assert.Throws<CallFailedException>(() => { var led = board.Led; });
-                Assert.AreEqual(Path0 + ": expected record 5, DeviceIoControl 0x222000 without input, reply capacity 48; " +
+                ClassicAssert.AreEqual(Path0 + ": expected record 5, DeviceIoControl 0x222000 without input, reply capacity 48; " +
                                 "came DeviceIoControl 0x22201C without input, reply capacity 8", Simulation.TraceDivergence);
             }
             Simulation.Reset();
-            Assert.AreEqual("", Simulation.TraceDivergence);
+            ClassicAssert.AreEqual("", Simulation.TraceDivergence);
         }
 
         [Test]
@@ -61,8 +62,8 @@ namespace Velnor.Tests
         {
             string missing = Path.Combine(Path.GetTempPath(), "velnor-no-such-trace.pcapng");
             var refused = Assert.Throws<TraceRefusedException>(() => Simulation.LoadTrace(missing));
-            Assert.AreEqual("trace " + missing + " refused: cannot open it: No such file or directory", refused.Message);
-            Assert.AreEqual(1, Simulation.BoardCount); // unchanged
+            ClassicAssert.AreEqual("trace " + missing + " refused: cannot open it: No such file or directory", refused.Message);
+            ClassicAssert.AreEqual(1, Simulation.BoardCount); // unchanged
             Assert.Throws<ArgumentNullException>(() => Simulation.LoadTrace(null));
             Assert.Throws<ArgumentException>(() => Simulation.LoadTrace("a\0b"));
         }

@@ -4,6 +4,7 @@ using System.Linq;
 using System.Reflection;
 using System.Threading;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -27,10 +28,10 @@ namespace Velnor.Tests
             var disposer = new Thread(board.Dispose);
             disposer.Start();
             disposer.Join();
-            Assert.IsTrue(board.IsClosed);
-            Assert.AreEqual(1, Simulation.OpenHandleCount, "released while a call still held the handle");
+            ClassicAssert.IsTrue(board.IsClosed);
+            ClassicAssert.AreEqual(1, Simulation.OpenHandleCount, "released while a call still held the handle");
             handle.DangerousRelease();
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
         }
 
         [Test]
@@ -64,10 +65,10 @@ namespace Velnor.Tests
                 board.Dispose();
                 foreach (Thread thread in readers)
                 {
-                    Assert.IsTrue(thread.Join(10000), "calls that keep coming kept the board from closing");
+                    ClassicAssert.IsTrue(thread.Join(10000), "calls that keep coming kept the board from closing");
                 }
-                Assert.IsEmpty(unexpected.ToArray());
-                Assert.AreEqual(0, Simulation.OpenHandleCount);
+                ClassicAssert.IsEmpty(unexpected.ToArray());
+                ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
             }
         }
 
@@ -90,7 +91,7 @@ namespace Velnor.Tests
                                 throw new InvalidOperationException("register " + address + " lost a write");
                             }
                             board.Led = (Led)(i % 3);
-                            Assert.AreEqual("LAB-0001", board.Serial);
+                            ClassicAssert.AreEqual("LAB-0001", board.Serial);
                             var clock = board.Clock;
                         }
                     }
@@ -101,10 +102,10 @@ namespace Velnor.Tests
                 })).ToList();
                 threads.ForEach(thread => thread.Start());
                 threads.ForEach(thread => thread.Join());
-                Assert.IsEmpty(failures.ToArray());
-                Assert.AreEqual(1, Simulation.OpenHandleCount);
+                ClassicAssert.IsEmpty(failures.ToArray());
+                ClassicAssert.AreEqual(1, Simulation.OpenHandleCount);
             }
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
         }
 
         [Test]
@@ -113,12 +114,12 @@ namespace Velnor.Tests
             Board board = Board.Open(0);
             Simulation.RemoveBoard(BoardId);
             var error = Assert.Throws<CallFailedException>(() => { var led = board.Led; });
-            Assert.AreEqual(ResultCode.Failed, error.ResultCode);
-            Assert.AreEqual("[Velnor] [error] [vl_device_get_id_led_state] Error: system:1167, DeviceIoControl failed: " +
+            ClassicAssert.AreEqual(ResultCode.Failed, error.ResultCode);
+            ClassicAssert.AreEqual("[Velnor] [error] [vl_device_get_id_led_state] Error: system:1167, DeviceIoControl failed: " +
                             "The device is not connected.", WithoutStamp(error.LogLine));
-            Assert.AreEqual(0, Board.Count);
+            ClassicAssert.AreEqual(0, Board.Count);
             board.Dispose();
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
         }
     }
 }

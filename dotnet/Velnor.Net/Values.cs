@@ -111,7 +111,7 @@ namespace Velnor
         /// <summary>Whether obj is an equal <see cref="Clock"/>.</summary>
         /// <param name="obj">The object to compare with.</param>
         /// <returns>True when obj is a Clock with the same three parts.</returns>
-        public override bool Equals(object obj)
+        public override bool Equals(object? obj)
         {
             return obj is Clock && Equals((Clock)obj);
         }

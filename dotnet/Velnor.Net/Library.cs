@@ -53,7 +53,7 @@ namespace Velnor
             }
             catch (DllNotFoundException error)
             {
-                throw new DllNotFoundException(NotFound(error.Message), error);
+                throw new DllNotFoundException(NotFound(NativeLibraries.LastFailure ?? error.Message), error);
             }
             catch (BadImageFormatException error)
             {
@@ -82,44 +82,44 @@ namespace Velnor
 
         private static string NotFound(string why)
         {
-            return Explain("the Velnor library", "Velnor.dll", "libvelnor.so.1",
-                           "put Velnor.dll beside the application, or install the Velnor.Net package, " +
-                           "which copies it from runtimes/win-x64/native/.",
-                           "add the folder of libvelnor.so.1 and libvelnor_sim.so to LD_LIBRARY_PATH, " +
-                           "and keep Velnor.Net.dll.config beside Velnor.Net.dll.",
+            return Explain("the Velnor library", NativeLibraries.Velnor,
+                           "reference the Velnor.Net package (it brings Velnor.dll for win-x64) or put Velnor.dll " +
+                           "beside the application; for virtual boards reference Velnor.Net.Simulation.",
+                           "there are no boards on Linux: reference the Velnor.Net.Simulation package for virtual " +
+                           "boards, or put the folder of libvelnor.so.1 and libvelnor_sim.so on LD_LIBRARY_PATH.",
                            why);
         }
 
         /// <summary>Why VelnorWatch.dll (libvelnor_watch.so.1) could not be loaded, and what to do.</summary>
         internal static string WatcherNotFound(string why)
         {
-            return Explain("the Velnor board watcher", "VelnorWatch.dll", "libvelnor_watch.so.1",
-                           "put VelnorWatch.dll beside the application with Velnor.dll, or install the Velnor.Net " +
-                           "package, which copies both from runtimes/win-x64/native/.",
-                           "add the folder of libvelnor_watch.so.1 to LD_LIBRARY_PATH, " +
-                           "and keep Velnor.Net.dll.config beside Velnor.Net.dll.",
+            return Explain("the Velnor board watcher", NativeLibraries.Watch,
+                           "reference the Velnor.Net package (it brings VelnorWatch.dll with Velnor.dll) or put " +
+                           "VelnorWatch.dll beside the application with Velnor.dll.",
+                           "reference the Velnor.Net.Simulation package, or put the folder of libvelnor_watch.so.1 " +
+                           "on LD_LIBRARY_PATH.",
                            why);
         }
 
-        private static string Explain(string what, string windowsName, string linuxName, string windowsFix,
-                                      string linuxFix, string why)
+        // The files tried, in order, where they were looked for, the loader's own reason and
+        // what to do.
+        private static string Explain(string what, string name, string windowsFix, string linuxFix, string why)
         {
-            string assemblyFolder = Path.GetDirectoryName(typeof(Loader).Assembly.Location);
-            bool windows = Path.DirectorySeparatorChar == '\\';
-            // Without its .config, Mono has no dllmap and looks for a file named as the DllImport.
-            string config = typeof(Loader).Assembly.Location + ".config";
-            string mapping = windows ? windowsName
-                : File.Exists(config) ? linuxName + ", through the dllmap of Velnor.Net.dll.config"
-                : linuxName + "; but Velnor.Net.dll.config, which maps the name to it, is missing beside Velnor.Net.dll";
+            bool windows = NativeLibraries.IsWindows;
+            string? chosen = name == NativeLibraries.Velnor
+                                 ? Environment.GetEnvironmentVariable(NativeLibraries.OverrideVariable)
+                                 : null;
+            string tried = string.Join(", then ", NativeLibraries.Candidates(name));
+            string where = string.IsNullOrEmpty(chosen)
+                               ? string.Format("the application's folder ({0}), its packages' runtimes folders and {1}",
+                                               AppDomain.CurrentDomain.BaseDirectory,
+                                               windows ? "PATH and the system folders"
+                                                       : "LD_LIBRARY_PATH and the loader's cache")
+                               : "the path named by " + NativeLibraries.OverrideVariable;
             return string.Format(
-                "Velnor.Net could not load {0} ({1}). Looked in: the application's folder ({2}), " +
-                "the folder of Velnor.Net.dll ({3}) and the system's search ({4}). " +
-                "This process is 64-bit; the library must be too. What to do: {5} ({6})",
-                what, mapping,
-                AppDomain.CurrentDomain.BaseDirectory, assemblyFolder,
-                windows ? "PATH and the system folders" : "LD_LIBRARY_PATH and the loader's cache",
-                windows ? windowsFix : linuxFix,
-                why);
+                "Velnor.Net could not load {0}: tried {1}, in {2}. The loader said: {3} " +
+                "This process is 64-bit; the library must be too. What to do: {4}",
+                what, tried, where, why, windows ? windowsFix : linuxFix);
         }
     }
 }

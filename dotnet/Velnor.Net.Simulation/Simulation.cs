@@ -3,6 +3,8 @@ using System.Runtime.InteropServices;
 using System.Security;
 using System.Text;
 
+[assembly: System.Runtime.CompilerServices.DisableRuntimeMarshalling]
+
 namespace Velnor
 {
     /// <summary>The platform calls <see cref="Simulation.FailNext"/> can make fail.</summary>
@@ -107,8 +109,7 @@ namespace Velnor
                 }
                 // The library counts boards through the platform's list calls only when it
                 // is bound to this very copy of the platform.
-                UIntPtr count;
-                NativeMethods.vl_get_device_count(out count);
+                NativeMethods.vl_get_device_count(out nuint _);
                 if (SimMethods.vlsim_call_count(SimulatedCall.ListSize) == before)
                 {
                     throw new InvalidOperationException(
@@ -138,7 +139,7 @@ namespace Velnor
         /// </summary>
         /// <param name="serial">Up to 32 bytes of UTF-8 without a zero; null gives "VLN-SIM-&lt;id as 4 digits&gt;".</param>
         /// <returns>The board's id: 0, 1, ... in order of arrival since the last reset.</returns>
-        public static int AddBoard(string serial)
+        public static int AddBoard(string? serial)
         {
             return AddBoard(serial, null, null);
         }
@@ -148,7 +149,7 @@ namespace Velnor
         /// <param name="firmware">The firmware version before any update; null gives 1.3.0.</param>
         /// <param name="driver">The driver version; null gives 2.4.1.</param>
         /// <returns>The board's id: 0, 1, ... in order of arrival since the last reset.</returns>
-        public static unsafe int AddBoard(string serial, VersionInfo firmware, VersionInfo driver)
+        public static unsafe int AddBoard(string? serial, VersionInfo? firmware, VersionInfo? driver)
         {
             Ensure();
             var config = new SimBoardConfig();
@@ -389,9 +390,25 @@ namespace Velnor
                 throw new ArgumentException("a trace path holds no zero character", "path");
             }
             Ensure();
-            if (SimMethods.vlsim_load_trace(path) != 0)
+            // The path as the platform's fopen takes it: the ANSI code page on Windows, UTF-8 elsewhere.
+            IntPtr native = NativeLibraries.IsWindows ? Marshal.StringToHGlobalAnsi(path) : Marshal.StringToCoTaskMemUTF8(path);
+            try
             {
-                throw new TraceRefusedException(TraceDivergence);
+                if (SimMethods.vlsim_load_trace(native) != 0)
+                {
+                    throw new TraceRefusedException(TraceDivergence);
+                }
+            }
+            finally
+            {
+                if (NativeLibraries.IsWindows)
+                {
+                    Marshal.FreeHGlobal(native);
+                }
+                else
+                {
+                    Marshal.FreeCoTaskMem(native);
+                }
             }
         }
 
@@ -433,37 +450,38 @@ namespace Velnor
         public NativeVersion Firmware;
     }
 
-    /// <summary>The virtual platform's exports; "velnor_sim" is libvelnor_sim.so under Mono on Linux.</summary>
-    [SuppressUnmanagedCodeSecurity]
-    internal static class SimMethods
+    /// <summary>The virtual platform's exports: velnor_sim.dll on Windows, libvelnor_sim.so on Linux.</summary>
+    internal static partial class SimMethods
     {
-        private const string Sim = "velnor_sim";
-        private const CallingConvention Cdecl = CallingConvention.Cdecl;
+        private const string Sim = NativeLibraries.Simulation;
 
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_reset();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_default_board_config(ref SimBoardConfig config);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern int vlsim_add_board(ref SimBoardConfig config);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern int vlsim_remove_board(int id);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern UIntPtr vlsim_board_count();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern int vlsim_fire_trigger(int id);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern int vlsim_read_register(int id, uint address, out byte value);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern ulong vlsim_call_count(SimulatedCall kind);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern UIntPtr vlsim_open_handle_count();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern UIntPtr vlsim_request_count();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_next(SimulatedCall kind, uint value);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_call_at(ulong n, uint value);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_next_open_returns_null();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_fail_next_listen(uint error);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern UIntPtr vlsim_listener_count();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_status(uint fn, int status);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_status_with_payload(uint fn, int status);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_request_reply_length(uint fn, uint n);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_clear_request_faults(uint fn);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_clear_faults();
-        // The path as the platform's fopen takes it: UTF-8 under Mono, the ANSI code page on Windows.
-        [DllImport(Sim, CallingConvention = Cdecl, CharSet = CharSet.Ansi, BestFitMapping = false, ThrowOnUnmappableChar = true)]
-        internal static extern int vlsim_load_trace(string path);
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern IntPtr vlsim_trace_divergence();
-        [DllImport(Sim, CallingConvention = Cdecl)] internal static extern void vlsim_set_trace_pacing(int on);
+        static SimMethods()
+        {
+            NativeLibraries.Register(typeof(SimMethods).Assembly);
+        }
+
+        [LibraryImport(Sim)] internal static partial void vlsim_reset();
+        [LibraryImport(Sim)] internal static partial void vlsim_default_board_config(ref SimBoardConfig config);
+        [LibraryImport(Sim)] internal static partial int vlsim_add_board(ref SimBoardConfig config);
+        [LibraryImport(Sim)] internal static partial int vlsim_remove_board(int id);
+        [LibraryImport(Sim)] internal static partial nuint vlsim_board_count();
+        [LibraryImport(Sim)] internal static partial int vlsim_fire_trigger(int id);
+        [LibraryImport(Sim)] internal static partial int vlsim_read_register(int id, uint address, out byte value);
+        [LibraryImport(Sim)] internal static partial ulong vlsim_call_count(SimulatedCall kind);
+        [LibraryImport(Sim)] internal static partial nuint vlsim_open_handle_count();
+        [LibraryImport(Sim)] internal static partial nuint vlsim_request_count();
+        [LibraryImport(Sim)] internal static partial void vlsim_fail_next(SimulatedCall kind, uint value);
+        [LibraryImport(Sim)] internal static partial void vlsim_fail_call_at(ulong n, uint value);
+        [LibraryImport(Sim)] internal static partial void vlsim_next_open_returns_null();
+        [LibraryImport(Sim)] internal static partial void vlsim_fail_next_listen(uint error);
+        [LibraryImport(Sim)] internal static partial nuint vlsim_listener_count();
+        [LibraryImport(Sim)] internal static partial void vlsim_set_request_status(uint fn, int status);
+        [LibraryImport(Sim)] internal static partial void vlsim_set_request_status_with_payload(uint fn, int status);
+        [LibraryImport(Sim)] internal static partial void vlsim_set_request_reply_length(uint fn, uint n);
+        [LibraryImport(Sim)] internal static partial void vlsim_clear_request_faults(uint fn);
+        [LibraryImport(Sim)] internal static partial void vlsim_clear_faults();
+        [LibraryImport(Sim)] internal static partial IntPtr vlsim_trace_divergence();
+        [LibraryImport(Sim)] internal static partial void vlsim_set_trace_pacing(int on);
+        [LibraryImport(Sim)] internal static partial int vlsim_load_trace(IntPtr path);
     }
 }

@@ -35,7 +35,7 @@ namespace Velnor
             {
                 throw new ArgumentNullException("version");
             }
-            uint[] numbers = LeadingNumbers(version);
+            uint[]? numbers = LeadingNumbers(version);
             if (numbers == null)
             {
                 throw new ArgumentException(string.Format("firmware version \"{0}\" does not start with major.minor.patch", version), "version");
@@ -71,7 +71,7 @@ namespace Velnor
             {
                 throw new ArgumentException(string.Format("version text \"{0}\" is longer than 32 bytes", version.Text), "version");
             }
-            string contradiction = Contradiction(version.Major, version.Minor, version.Patch, version.Text);
+            string? contradiction = Contradiction(version.Major, version.Minor, version.Patch, version.Text);
             if (contradiction != null)
             {
                 throw new ArgumentException(contradiction, "version");
@@ -139,7 +139,7 @@ namespace Velnor
                 text = Text.Decode(field, 32);
             }
             var version = new VersionInfo(Get(image, 8), Get(image, 12), Get(image, 16), text);
-            string contradiction = Contradiction(version.Major, version.Minor, version.Patch, text);
+            string? contradiction = Contradiction(version.Major, version.Minor, version.Patch, text);
             if (contradiction != null)
             {
                 throw new FirmwareImageException(contradiction);
@@ -179,7 +179,7 @@ namespace Velnor
         }
 
         // The leading "major.minor.patch" of a text, or null when it has none.
-        private static uint[] LeadingNumbers(string text)
+        private static uint[]? LeadingNumbers(string text)
         {
             var numbers = new uint[3];
             int at = 0;
@@ -209,9 +209,9 @@ namespace Velnor
             return numbers;
         }
 
-        private static string Contradiction(uint major, uint minor, uint patch, string text)
+        private static string? Contradiction(uint major, uint minor, uint patch, string text)
         {
-            uint[] numbers = LeadingNumbers(text);
+            uint[]? numbers = LeadingNumbers(text);
             if (numbers == null || (numbers[0] == major && numbers[1] == minor && numbers[2] == patch))
             {
                 return null;

@@ -3,6 +3,7 @@ using System.Collections.Generic;
 using System.Diagnostics;
 using System.Runtime.InteropServices;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -15,38 +16,38 @@ namespace Velnor.Tests
         [TestCase(typeof(NativeUpdateBlock), 1032)]
         public void RecordsHaveTheLibrarysSizes(Type record, int size)
         {
-            Assert.AreEqual(size, Marshal.SizeOf(record));
+            ClassicAssert.AreEqual(size, Marshal.SizeOf(record));
         }
 
         [Test]
         public void RecordFieldsSitWhereTheLibraryPutsThem()
         {
-            Assert.AreEqual(12, (int)Marshal.OffsetOf(typeof(NativeVersion), "Text"));
-            Assert.AreEqual(4, (int)Marshal.OffsetOf(typeof(NativeClock), "Reserved"));
-            Assert.AreEqual(8, (int)Marshal.OffsetOf(typeof(NativeClock), "FrequencyHz"));
+            ClassicAssert.AreEqual(12, (int)Marshal.OffsetOf(typeof(NativeVersion), "Text"));
+            ClassicAssert.AreEqual(4, (int)Marshal.OffsetOf(typeof(NativeClock), "Reserved"));
+            ClassicAssert.AreEqual(8, (int)Marshal.OffsetOf(typeof(NativeClock), "FrequencyHz"));
         }
 
         [Test]
         public void ListsAndOpensBoardsByIndexAndSerial()
         {
             Simulation.AddBoard("LAB-0002", new VersionInfo(1, 4, 0, "1.4.0-rc1"), new VersionInfo(3, 0, 7, "3.0.7"));
-            Assert.AreEqual("1.0.2", Library.Version.Text);
-            Assert.AreEqual(2, Board.Count);
+            ClassicAssert.AreEqual("1.0.2", Library.Version.Text);
+            ClassicAssert.AreEqual(2, Board.Count);
             var boards = Board.List();
-            Assert.AreEqual(new[] { "0: LAB-0001 (firmware 1.3.0, driver 2.4.1)", "1: LAB-0002 (firmware 1.4.0-rc1, driver 3.0.7)" },
+            ClassicAssert.AreEqual(new[] { "0: LAB-0001 (firmware 1.3.0, driver 2.4.1)", "1: LAB-0002 (firmware 1.4.0-rc1, driver 3.0.7)" },
                             new[] { boards[0].ToString(), boards[1].ToString() });
             using (Board board = Board.Open("LAB-0002"))
             {
-                Assert.AreEqual(1, board.Index);
-                Assert.AreEqual("LAB-0002", board.Serial);
-                Assert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), board.FirmwareVersion);
-                Assert.AreEqual(new VersionInfo(3, 0, 7, "3.0.7"), board.DriverVersion);
+                ClassicAssert.AreEqual(1, board.Index);
+                ClassicAssert.AreEqual("LAB-0002", board.Serial);
+                ClassicAssert.AreEqual(new VersionInfo(1, 4, 0, "1.4.0-rc1"), board.FirmwareVersion);
+                ClassicAssert.AreEqual(new VersionInfo(3, 0, 7, "3.0.7"), board.DriverVersion);
             }
             using (Board board = Board.Open(0))
             {
-                Assert.AreEqual("LAB-0001", board.Serial);
+                ClassicAssert.AreEqual("LAB-0001", board.Serial);
             }
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
         }
 
         [Test]
@@ -54,10 +55,10 @@ namespace Velnor.Tests
         {
             Simulation.AddBoard("LAB-0001");
             var ambiguous = Assert.Throws<AmbiguousSerialException>(() => Board.Open("LAB-0001"));
-            Assert.AreEqual("2 boards have serial \"LAB-0001\", at indices 0, 1", ambiguous.Message);
+            ClassicAssert.AreEqual("2 boards have serial \"LAB-0001\", at indices 0, 1", ambiguous.Message);
             var missing = Assert.Throws<BoardNotFoundException>(() => Board.Open("LAB-9"));
-            Assert.AreEqual("no board with serial \"LAB-9\"; present: 0: \"LAB-0001\", 1: \"LAB-0001\"", missing.Message);
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual("no board with serial \"LAB-9\"; present: 0: \"LAB-0001\", 1: \"LAB-0001\"", missing.Message);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
         }
 
         [Test]
@@ -68,28 +69,28 @@ namespace Velnor.Tests
                 foreach (Led led in new[] { Led.On, Led.Blink, Led.Off })
                 {
                     board.Led = led;
-                    Assert.AreEqual(led, board.Led);
+                    ClassicAssert.AreEqual(led, board.Led);
                 }
                 foreach (TriggerPolarity polarity in new[] { TriggerPolarity.Falling, TriggerPolarity.Rising })
                 {
                     board.TriggerPolarity = polarity;
-                    Assert.AreEqual(polarity, board.TriggerPolarity);
+                    ClassicAssert.AreEqual(polarity, board.TriggerPolarity);
                 }
                 board.TriggerStatus = TriggerStatus.Armed;
-                Assert.AreEqual(TriggerStatus.Armed, board.TriggerStatus);
+                ClassicAssert.AreEqual(TriggerStatus.Armed, board.TriggerStatus);
                 Simulation.FireTrigger(BoardId);
-                Assert.AreEqual(TriggerStatus.Triggered, board.TriggerStatus);
+                ClassicAssert.AreEqual(TriggerStatus.Triggered, board.TriggerStatus);
                 board.TriggerStatus = TriggerStatus.Disarmed;
-                Assert.AreEqual(TriggerStatus.Disarmed, board.TriggerStatus);
+                ClassicAssert.AreEqual(TriggerStatus.Disarmed, board.TriggerStatus);
                 foreach (Clock clock in new[] { new Clock(ClockMode.Internal, 125000000, 0xA1B2C3D4),
                                                 new Clock(ClockMode.External, 10000000) })
                 {
                     board.Clock = clock;
-                    Assert.AreEqual(clock, board.Clock);
+                    ClassicAssert.AreEqual(clock, board.Clock);
                 }
                 board.WriteRegister(0x140, 0xA5);
-                Assert.AreEqual(0xA5, Simulation.ReadRegister(BoardId, 0x140));
-                Assert.AreEqual(0xA5, board.ReadRegister(0x140));
+                ClassicAssert.AreEqual(0xA5, Simulation.ReadRegister(BoardId, 0x140));
+                ClassicAssert.AreEqual(0xA5, board.ReadRegister(0x140));
             }
         }
 
@@ -126,12 +127,12 @@ namespace Velnor.Tests
                     arrange();
                 }
                 var error = (VelnorException)Assert.Throws(type, () => call(board));
-                Assert.AreEqual(code, (int)error.ResultCode);
-                Assert.AreEqual(function, error.Function);
-                Assert.IsNull(error.LogLineAbsence);
+                ClassicAssert.AreEqual(code, (int)error.ResultCode);
+                ClassicAssert.AreEqual(function, error.Function);
+                ClassicAssert.IsNull(error.LogLineAbsence);
                 string expected = "[Velnor] [error] [" + function + "] " + logText;
-                Assert.AreEqual(expected, WithoutStamp(error.LogLine));
-                Assert.AreEqual(string.Format("{0} failed: {1} ({2}); Velnor.log: {3}", function,
+                ClassicAssert.AreEqual(expected, WithoutStamp(error.LogLine));
+                ClassicAssert.AreEqual(string.Format("{0} failed: {1} ({2}); Velnor.log: {3}", function,
                                               VelnorException.NameOf(code), code, error.LogLine), error.Message);
             }
         }
@@ -145,10 +146,10 @@ namespace Velnor.Tests
             {
                 long requests = Simulation.RequestCount;
                 var error = Assert.Throws<InvalidFrequencyException>(() => board.Clock = new Clock(ClockMode.Internal, hz));
-                Assert.AreEqual(nearest, error.Nearest);
-                Assert.AreEqual(hz, error.RequestedHz);
+                ClassicAssert.AreEqual(nearest, error.Nearest);
+                ClassicAssert.AreEqual(hz, error.RequestedHz);
                 StringAssert.EndsWith(string.Join("Hz or ", nearest) + "Hz: invalid_frequency", error.LogLine);
-                Assert.AreEqual(requests, Simulation.RequestCount);
+                ClassicAssert.AreEqual(requests, Simulation.RequestCount);
             }
         }
 
@@ -171,9 +172,9 @@ namespace Velnor.Tests
             {
                 long requests = Simulation.RequestCount, opens = Simulation.CallCount(SimulatedCall.CreateFile);
                 var error = Assert.Throws<ArgumentOutOfRangeException>(() => call(board));
-                Assert.AreEqual(parameter, error.ParamName);
-                Assert.AreEqual(requests, Simulation.RequestCount);
-                Assert.AreEqual(opens, Simulation.CallCount(SimulatedCall.CreateFile));
+                ClassicAssert.AreEqual(parameter, error.ParamName);
+                ClassicAssert.AreEqual(requests, Simulation.RequestCount);
+                ClassicAssert.AreEqual(opens, Simulation.CallCount(SimulatedCall.CreateFile));
             }
         }
 
@@ -181,62 +182,44 @@ namespace Velnor.Tests
         public void DisposedBoardRefusesEveryCall()
         {
             Board board = Board.Open(0);
-            Assert.AreEqual(1, Simulation.OpenHandleCount);
+            ClassicAssert.AreEqual(1, Simulation.OpenHandleCount);
             board.Dispose();
             board.Close();
-            Assert.IsTrue(board.IsClosed);
-            Assert.AreEqual(0, Simulation.OpenHandleCount);
+            ClassicAssert.IsTrue(board.IsClosed);
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
             long requests = Simulation.RequestCount;
             Assert.Throws<ObjectDisposedException>(() => { var status = board.TriggerStatus; });
             Assert.Throws<ObjectDisposedException>(() => board.Led = Led.On);
             Assert.Throws<ObjectDisposedException>(() => board.UpdateReset());
-            Assert.AreEqual(requests, Simulation.RequestCount);
+            ClassicAssert.AreEqual(requests, Simulation.RequestCount);
         }
 
-        // Without LD_LIBRARY_PATH the library is not found; without the .config
-        // beside the assembly Mono has no dllmap and looks for "Velnor" instead.
-        [TestCase(false, "(libvelnor.so.1, through the dllmap of Velnor.Net.dll.config). Looked in: ")]
-        [TestCase(true, "(libvelnor.so.1; but Velnor.Net.dll.config, which maps the name to it, is missing " +
-                        "beside Velnor.Net.dll). Looked in: ")]
-        public void MissingLibraryIsExplained(bool withoutConfig, string why)
+        // The file the resolver tried and the loader's own reason: without LD_LIBRARY_PATH,
+        // libvelnor.so.1 is not found; VELNOR_LIBRARY names a file that does not exist.
+        [TestCase(null, "tried libvelnor.so.1, in the application's folder (")]
+        [TestCase("/nonexistent/libvelnor-other.so", "tried /nonexistent/libvelnor-other.so, in the path named by VELNOR_LIBRARY. The loader said: ")]
+        public void MissingLibraryIsExplained(string chosen, string why)
         {
-            string built = System.IO.Path.GetDirectoryName(typeof(Board).Assembly.Location);
-            string folder = built;
-            if (withoutConfig)
-            {
-                folder = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "velnor-no-config-" + Guid.NewGuid().ToString("N"));
-                System.IO.Directory.CreateDirectory(folder);
-                foreach (string file in new[] { "BoardTour.exe", "Velnor.Net.dll" })
-                {
-                    System.IO.File.Copy(System.IO.Path.Combine(built, file), System.IO.Path.Combine(folder, file));
-                }
-            }
-            var start = new ProcessStartInfo("mono", "\"" + System.IO.Path.Combine(folder, "BoardTour.exe") + "\"")
+            string tour = Environment.GetEnvironmentVariable("VELNOR_BOARD_TOUR");
+            Assume.That(tour, Is.Not.Null, "VELNOR_BOARD_TOUR names the example's BoardTour.dll");
+            var start = new ProcessStartInfo("dotnet", "\"" + tour + "\"")
             {
                 UseShellExecute = false, RedirectStandardError = true, RedirectStandardOutput = true
             };
-            if (!withoutConfig)
+            start.EnvironmentVariables.Remove("LD_LIBRARY_PATH");
+            if (chosen != null)
             {
-                start.EnvironmentVariables.Remove("LD_LIBRARY_PATH");
+                start.EnvironmentVariables["VELNOR_LIBRARY"] = chosen;
             }
-            try
+            using (Process child = Process.Start(start))
             {
-                using (Process child = Process.Start(start))
-                {
-                    string error = child.StandardError.ReadToEnd();
-                    child.StandardOutput.ReadToEnd();
-                    child.WaitForExit();
-                    Assert.AreNotEqual(0, child.ExitCode);
-                    StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library " + why, error);
-                    StringAssert.Contains("What to do: add the folder of libvelnor.so.1 and libvelnor_sim.so to LD_LIBRARY_PATH", error);
-                }
-            }
-            finally
-            {
-                if (withoutConfig)
-                {
-                    System.IO.Directory.Delete(folder, true);
-                }
+                string error = child.StandardError.ReadToEnd();
+                child.StandardOutput.ReadToEnd();
+                child.WaitForExit();
+                ClassicAssert.AreNotEqual(0, child.ExitCode);
+                StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library: " + why, error);
+                StringAssert.Contains(chosen ?? "libvelnor.so.1: cannot open shared object file: No such file or directory", error);
+                StringAssert.Contains("What to do: there are no boards on Linux: reference the Velnor.Net.Simulation package", error);
             }
         }
     }

@@ -1,5 +1,6 @@
 using System.Linq;
 using NUnit.Framework;
+using NUnit.Framework.Legacy;
 using Velnor;
 
 namespace Velnor.Tests
@@ -25,7 +26,7 @@ namespace Velnor.Tests
         // The log line without its time stamp: "[Velnor] [error] [function] Error: ...".
         protected static string WithoutStamp(string line)
         {
-            Assert.That(line, Is.StringMatching(@"^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] "));
+            Assert.That(line, Does.Match(@"^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] "));
             return line.Substring(26);
         }
     }
