@@ -111,6 +111,25 @@ namespace Velnor.Tests
             yield return new TestCaseData((Action)(() => Simulation.FailNext(SimulatedCall.DeviceIoControl, 1167)),
                 (Action<Board>)(b => { var serial = b.Serial; }), typeof(CallFailedException), -5, "vl_device_get_serial",
                 "Error: system:1167, DeviceIoControl failed: The device is not connected.").SetName("SystemCallFails");
+            // The driver judges values the binding passes on: registers beyond the board's map, unnamed values.
+            foreach (var refused in new[]
+            {
+                new TestCaseData(null, (Action<Board>)(b => b.WriteRegister(0x7FFF, 1)), typeof(InvalidBoardDataException), -9,
+                    "vl_device_ad9516_reg_write", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("WriteBeyondRegisterMap"),
+                new TestCaseData(null, (Action<Board>)(b => b.ReadRegister(0x233)), typeof(InvalidBoardDataException), -9,
+                    "vl_device_ad9516_reg_read", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("ReadBeyondRegisterMap"),
+                new TestCaseData(null, (Action<Board>)(b => b.Led = (Led)3), typeof(InvalidBoardDataException), -9,
+                    "vl_device_set_id_led_state", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("UnnamedLed"),
+                new TestCaseData(null, (Action<Board>)(b => b.TriggerPolarity = (TriggerPolarity)2), typeof(InvalidBoardDataException), -9,
+                    "vl_device_set_trigger_polarity", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("UnnamedPolarity"),
+                new TestCaseData(null, (Action<Board>)(b => b.TriggerStatus = TriggerStatus.Triggered), typeof(InvalidBoardDataException), -9,
+                    "vl_device_set_trigger_status", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("SetTriggered"),
+                new TestCaseData(null, (Action<Board>)(b => b.Clock = new Clock((ClockMode)2, 10000000)), typeof(InvalidBoardDataException), -9,
+                    "vl_device_set_clock", "Error: Velnor:-9, IOCTL failed: invalid_data").SetName("UnnamedClockMode"),
+            })
+            {
+                yield return refused;
+            }
             yield return new TestCaseData((Action)(() => Simulation.NextOpenReturnsNull()),
                 (Action<Board>)(b => Board.Open(0).Dispose()), typeof(InternalErrorException), -1, "vl_device_open",
                 @"Error: Velnor:-1, Could not open device. Path was \\?\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}: internal_error").SetName("NullHandleFromSystem");
@@ -156,13 +175,13 @@ namespace Velnor.Tests
         private static IEnumerable<TestCaseData> OutOfRange()
         {
             yield return new TestCaseData((Action<Board>)(b => Board.Open(-1)), "index").SetName("NegativeIndex");
+            // Negative values do not fit the requests' unsigned 32-bit fields.
             yield return new TestCaseData((Action<Board>)(b => b.ReadRegister(-1)), "address").SetName("NegativeAddress");
-            yield return new TestCaseData((Action<Board>)(b => b.ReadRegister(0x233)), "address").SetName("AddressAboveBoard");
-            yield return new TestCaseData((Action<Board>)(b => b.WriteRegister(0x233, 1)), "address").SetName("WriteAboveBoard");
-            yield return new TestCaseData((Action<Board>)(b => b.Led = (Led)3), "value").SetName("UnnamedLed");
-            yield return new TestCaseData((Action<Board>)(b => b.TriggerPolarity = (TriggerPolarity)2), "value").SetName("UnnamedPolarity");
-            yield return new TestCaseData((Action<Board>)(b => b.TriggerStatus = TriggerStatus.Triggered), "value").SetName("SetTriggered");
-            yield return new TestCaseData((Action<Board>)(b => b.Clock = new Clock((ClockMode)2, 10000000)), "value").SetName("UnnamedClockMode");
+            yield return new TestCaseData((Action<Board>)(b => b.WriteRegister(int.MinValue, 1)), "address").SetName("WriteNegativeAddress");
+            yield return new TestCaseData((Action<Board>)(b => b.Led = (Led)(-1)), "value").SetName("NegativeLed");
+            yield return new TestCaseData((Action<Board>)(b => b.TriggerPolarity = (TriggerPolarity)(-1)), "value").SetName("NegativePolarity");
+            yield return new TestCaseData((Action<Board>)(b => b.TriggerStatus = (TriggerStatus)(-2)), "value").SetName("NegativeTriggerStatus");
+            yield return new TestCaseData((Action<Board>)(b => b.Clock = new Clock((ClockMode)(-1), 10000000)), "value").SetName("NegativeClockMode");
         }
 
         [TestCaseSource("OutOfRange")]

@@ -263,8 +263,13 @@ namespace Velnor
 
         // ---- LED and trigger ----
 
-        /// <summary>The identification LED (another value when the board reports one).</summary>
-        /// <exception cref="ArgumentOutOfRangeException">Set to a value that is not a <see cref="Velnor.Led"/> name.</exception>
+        /// <summary>
+        /// The identification LED (another value when the board reports one). A value the
+        /// board does not know is sent all the same, and the driver refuses it
+        /// (<see cref="InvalidBoardDataException"/>).
+        /// </summary>
+        /// <exception cref="ArgumentOutOfRangeException">Set to a negative value, which does not fit the request's
+        /// unsigned 32-bit field; nothing is sent.</exception>
         public Led Led
         {
             get
@@ -275,16 +280,16 @@ namespace Velnor
             }
             set
             {
-                if (value < Led.Off || value > Led.Blink)
-                {
-                    throw new ArgumentOutOfRangeException("value", value, "the LED is Off, On or Blink");
-                }
-                Check(NativeMethods.vl_device_set_id_led_state(Handle, (uint)value), "vl_device_set_id_led_state");
+                Check(NativeMethods.vl_device_set_id_led_state(Handle, Unsigned((int)value, value)), "vl_device_set_id_led_state");
             }
         }
 
-        /// <summary>The trigger polarity.</summary>
-        /// <exception cref="ArgumentOutOfRangeException">Set to a value other than Rising or Falling.</exception>
+        /// <summary>
+        /// The trigger polarity, Rising or Falling. Another value is sent all the same, and
+        /// the driver refuses it (<see cref="InvalidBoardDataException"/>).
+        /// </summary>
+        /// <exception cref="ArgumentOutOfRangeException">Set to a negative value, which does not fit the request's
+        /// unsigned 32-bit field; nothing is sent.</exception>
         public TriggerPolarity TriggerPolarity
         {
             get
@@ -295,19 +300,18 @@ namespace Velnor
             }
             set
             {
-                if (value != TriggerPolarity.Rising && value != TriggerPolarity.Falling)
-                {
-                    throw new ArgumentOutOfRangeException("value", value, "the trigger polarity is Rising or Falling");
-                }
-                Check(NativeMethods.vl_device_set_trigger_polarity(Handle, (uint)value), "vl_device_set_trigger_polarity");
+                Check(NativeMethods.vl_device_set_trigger_polarity(Handle, Unsigned((int)value, value)),
+                      "vl_device_set_trigger_polarity");
             }
         }
 
         /// <summary>
         /// The trigger status: Triggered once an armed trigger has fired. Set Armed or
-        /// Disarmed.
+        /// Disarmed; another value (Triggered included) is sent all the same, and the
+        /// driver refuses it (<see cref="InvalidBoardDataException"/>).
         /// </summary>
-        /// <exception cref="ArgumentOutOfRangeException">Set to a value other than Disarmed or Armed.</exception>
+        /// <exception cref="ArgumentOutOfRangeException">Set to a negative value, which does not fit the request's
+        /// unsigned 32-bit field; nothing is sent.</exception>
         public TriggerStatus TriggerStatus
         {
             get
@@ -327,11 +331,8 @@ namespace Velnor
             }
             set
             {
-                if (value != TriggerStatus.Disarmed && value != TriggerStatus.Armed)
-                {
-                    throw new ArgumentOutOfRangeException("value", value, "the trigger is set Disarmed or Armed");
-                }
-                Check(NativeMethods.vl_device_set_trigger_status(Handle, (uint)value), "vl_device_set_trigger_status");
+                Check(NativeMethods.vl_device_set_trigger_status(Handle, Unsigned((int)value, value)),
+                      "vl_device_set_trigger_status");
             }
         }
 
@@ -339,9 +340,12 @@ namespace Velnor
 
         /// <summary>
         /// The sample clock last set. An internal-mode frequency the AD9516 cannot produce
-        /// raises <see cref="InvalidFrequencyException"/> and nothing is sent.
+        /// raises <see cref="InvalidFrequencyException"/> and nothing is sent. A mode other
+        /// than Internal or External is sent all the same, and the driver refuses it
+        /// (<see cref="InvalidBoardDataException"/>).
         /// </summary>
-        /// <exception cref="ArgumentOutOfRangeException">Set with a mode other than Internal or External.</exception>
+        /// <exception cref="ArgumentOutOfRangeException">Set with a negative mode, which does not fit the
+        /// record's unsigned 32-bit field; nothing is sent.</exception>
         public Clock Clock
         {
             get
@@ -352,13 +356,9 @@ namespace Velnor
             }
             set
             {
-                if (value.Mode != ClockMode.Internal && value.Mode != ClockMode.External)
-                {
-                    throw new ArgumentOutOfRangeException("value", value.Mode, "the clock mode is Internal or External");
-                }
                 var record = new NativeClock
                 {
-                    Mode = (uint)value.Mode, Reserved = value.Reserved, FrequencyHz = value.FrequencyHz
+                    Mode = Unsigned((int)value.Mode, value.Mode), Reserved = value.Reserved, FrequencyHz = value.FrequencyHz
                 };
                 int rc = NativeMethods.vl_device_set_clock(Handle, ref record);
                 if (rc != 0)
@@ -370,35 +370,56 @@ namespace Velnor
 
         // ---- AD9516 registers ----
 
-        /// <summary>Reads one AD9516 register.</summary>
-        /// <param name="address">0 to <see cref="MaxRegister"/>.</param>
+        /// <summary>
+        /// Reads one AD9516 register. The driver judges the address: one outside the
+        /// board's register map (0 to <see cref="MaxRegister"/> on the Velnor board) is
+        /// refused with <see cref="InvalidBoardDataException"/>.
+        /// </summary>
+        /// <param name="address">The register address, 0 or more.</param>
         /// <returns>The register's contents.</returns>
-        /// <exception cref="ArgumentOutOfRangeException">address is outside 0 to 0x232; nothing is sent.</exception>
+        /// <exception cref="ArgumentOutOfRangeException">address is negative, which does not fit the request's
+        /// unsigned 32-bit field; nothing is sent.</exception>
         public byte ReadRegister(int address)
         {
-            CheckAddress(address);
             byte value;
-            Check(NativeMethods.vl_device_ad9516_reg_read(Handle, (uint)address, out value), "vl_device_ad9516_reg_read");
+            Check(NativeMethods.vl_device_ad9516_reg_read(Handle, Address(address), out value), "vl_device_ad9516_reg_read");
             return value;
         }
 
-        /// <summary>Writes one AD9516 register.</summary>
-        /// <param name="address">0 to <see cref="MaxRegister"/>.</param>
+        /// <summary>
+        /// Writes one AD9516 register. The driver judges the address: one outside the
+        /// board's register map (0 to <see cref="MaxRegister"/> on the Velnor board) is
+        /// refused with <see cref="InvalidBoardDataException"/>.
+        /// </summary>
+        /// <param name="address">The register address, 0 or more.</param>
         /// <param name="value">The contents.</param>
-        /// <exception cref="ArgumentOutOfRangeException">address is outside 0 to 0x232; nothing is sent.</exception>
+        /// <exception cref="ArgumentOutOfRangeException">address is negative, which does not fit the request's
+        /// unsigned 32-bit field; nothing is sent.</exception>
         public void WriteRegister(int address, byte value)
         {
-            CheckAddress(address);
-            Check(NativeMethods.vl_device_ad9516_reg_write(Handle, (uint)address | (ulong)value << 32),
+            Check(NativeMethods.vl_device_ad9516_reg_write(Handle, Address(address) | (ulong)value << 32),
                   "vl_device_ad9516_reg_write");
         }
 
-        private static void CheckAddress(int address)
+        private static uint Address(int address)
         {
-            if (address < 0 || address > MaxRegister)
+            if (address < 0)
             {
-                throw new ArgumentOutOfRangeException("address", address, "an AD9516 register address is 0 to 0x232");
+                throw new ArgumentOutOfRangeException(nameof(address), address,
+                    "an AD9516 register address is 0 or more (an unsigned 32-bit field)");
             }
+            return (uint)address;
+        }
+
+        // An enum value as the request's unsigned 32-bit field; a negative one does not fit.
+        private static uint Unsigned<T>(int number, T value)
+        {
+            if (number < 0)
+            {
+                throw new ArgumentOutOfRangeException(nameof(value), value,
+                    "a negative value does not fit the request's unsigned 32-bit field");
+            }
+            return (uint)number;
         }
 
         // ---- firmware update ----
