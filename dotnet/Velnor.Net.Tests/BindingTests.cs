@@ -209,7 +209,7 @@ namespace Velnor.Tests
             long requests = Simulation.RequestCount;
             Assert.Throws<ObjectDisposedException>(() => { var status = board.TriggerStatus; });
             Assert.Throws<ObjectDisposedException>(() => board.Led = Led.On);
-            Assert.Throws<ObjectDisposedException>(() => board.UpdateReset());
+            Assert.Throws<ObjectDisposedException>(() => board.ResetUpdate());
             ClassicAssert.AreEqual(requests, Simulation.RequestCount);
         }
 

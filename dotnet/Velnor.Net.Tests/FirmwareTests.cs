@@ -2,6 +2,8 @@ using System;
 using System.Collections.Generic;
 using System.Linq;
 using System.Text;
+using System.Threading;
+using System.Threading.Tasks;
 using NUnit.Framework;
 using NUnit.Framework.Legacy;
 using Velnor;
@@ -129,6 +131,164 @@ namespace Velnor.Tests
                 ClassicAssert.AreEqual("vl_device_update_write", fromBoard.Function);
                 ClassicAssert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
                 ClassicAssert.AreEqual(new VersionInfo(1, 3, 0, "1.3.0"), board.FirmwareVersion);
+            }
+        }
+
+        // The board as another caller sees it: its update state and firmware, and the handles left open.
+        private static string BoardSeenByAnother()
+        {
+            using (Board other = Board.Open(0))
+            {
+                UpdateStatus status = other.GetUpdateStatus();
+                return string.Format("{0} {1} {2} handles={3}", status.State, status.Received, other.FirmwareVersion,
+                                     Simulation.OpenHandleCount);
+            }
+        }
+
+        // How the board is closed during its update: from the progress callback, or from another
+        // thread while the callback holds the update at its first block.
+        [TestCase("Dispose", false, typeof(ObjectDisposedException))]
+        [TestCase("Dispose", true, typeof(ObjectDisposedException))]
+        [TestCase("Close", false, typeof(InvalidOperationException))]
+        [TestCase("Close", true, typeof(ObjectDisposedException))]
+        public void ClosedDuringAnUpdateTheBoardIsResetNeverHalfFlashed(string how, bool otherThread, Type thrown)
+        {
+            byte[] image = Firmware.Pack(new byte[5000], "2.0.0");
+            Board board = Board.Open(0);
+            Action close = how == "Dispose" ? (Action)board.Dispose : board.Close;
+            Thread closer = null;
+            Exception closeError = null;
+            var error = Assert.Catch(() => board.UpdateFirmware(image, (sent, total) =>
+            {
+                if (sent != 1024)
+                {
+                    return;
+                }
+                if (!otherThread)
+                {
+                    close();
+                    return;
+                }
+                closer = new Thread(() => { try { close(); } catch (Exception e) { closeError = e; } });
+                closer.Start();
+                // Close waits for this update: hold the update until the board is closed to calls.
+                SpinWait.SpinUntil(() => board.IsClosed);
+            }));
+            closer?.Join();
+            ClassicAssert.IsNull(closeError);
+            ClassicAssert.AreEqual(thrown, error.GetType(), error.ToString());
+            ClassicAssert.IsTrue(board.IsClosed);
+            ClassicAssert.AreEqual("Idle 0 1.3.0 handles=1", BoardSeenByAnother());
+        }
+
+        [Test]
+        public void ASecondCallersRefusedStartLeavesTheFirstUpdateRunning()
+        {
+            byte[] first = Firmware.Pack(new byte[3000], "2.0.0"), second = Firmware.Pack(new byte[10], "3.0.0");
+            UpdateInvalidStatusException refused = null;
+            using (Board a = Board.Open(0))
+            using (Board b = Board.Open(0))
+            {
+                VersionInfo version = a.UpdateFirmware(first, (sent, total) =>
+                {
+                    if (sent == 1024)
+                    {
+                        refused = Assert.Throws<UpdateInvalidStatusException>(() => b.UpdateFirmware(second, null));
+                    }
+                });
+                // Had the refused caller reset the board, this update's next block would have been refused.
+                ClassicAssert.AreEqual(new VersionInfo(2, 0, 0, "2.0.0"), version);
+            }
+            ClassicAssert.AreEqual("vl_device_update_start_async", refused.Function);
+        }
+
+        // Cancelled before anything is sent (-1), after that many blocks, or never (0).
+        [TestCase(-1)]
+        [TestCase(1)]
+        [TestCase(3)]
+        [TestCase(0)]
+        public void AsyncUpdateReportsEachBlockAndACancellationResetsIt(int blocks)
+        {
+            byte[] image = Firmware.Pack(new byte[4000], "2.0.0");
+            var sent = new[] { 1024L, 2048L, 3072L, 4064L }.Select(bytes => new UpdateProgress(bytes, 4064)).ToArray();
+            using (var cancel = new CancellationTokenSource())
+            using (Board board = Board.Open(0))
+            {
+                if (blocks < 0)
+                {
+                    cancel.Cancel();
+                }
+                long requests = Simulation.RequestCount;
+                var reports = new Reports(report => { if (report.BytesSent == blocks * 1024) cancel.Cancel(); });
+                Task<VersionInfo> update = board.UpdateFirmwareAsync(image, reports, cancel.Token);
+                if (blocks == 0)
+                {
+                    ClassicAssert.AreEqual(new VersionInfo(2, 0, 0, "2.0.0"), update.GetAwaiter().GetResult());
+                    ClassicAssert.AreEqual(sent, reports.Seen);
+                    return;
+                }
+                var error = Assert.CatchAsync<OperationCanceledException>(() => update);
+                ClassicAssert.AreEqual(cancel.Token, error.CancellationToken);
+                ClassicAssert.IsTrue(update.IsCanceled);
+                ClassicAssert.AreEqual(sent.Take(Math.Max(blocks, 0)), reports.Seen);
+                if (blocks < 0)
+                {
+                    ClassicAssert.AreEqual(requests, Simulation.RequestCount);
+                }
+            }
+            ClassicAssert.AreEqual("Idle 0 1.3.0 handles=1", BoardSeenByAnother());
+        }
+
+        // TimeSpan ticks: -10000 is Timeout.InfiniteTimeSpan, long.MaxValue is TimeSpan.MaxValue.
+        [TestCase(-10000L, true)]
+        [TestCase(long.MaxValue, true)]
+        [TestCase(1L, false)]
+        [TestCase(0L, false)]
+        [TestCase(-1L, false)]
+        [TestCase(-20000L, false)]
+        [TestCase(long.MinValue, false)]
+        public void TimeoutIsCheckedBeforeAnythingIsSent(long ticks, bool accepted)
+        {
+            byte[] image = Firmware.Pack(new byte[10], "2.0.0");
+            using (Board board = Board.Open(0))
+            {
+                long requests = Simulation.RequestCount;
+                if (ticks == 1L)
+                {
+                    // A tick passes before the first poll: the board stays Erasing past it.
+                    var late = Assert.Throws<TimeoutException>(() => board.UpdateFirmware(image, null, new TimeSpan(ticks)));
+                    StringAssert.StartsWith("the board stayed Erasing for ", late.Message);
+                    StringAssert.EndsWith(" s (waiting for Ready)", late.Message);
+                    ClassicAssert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
+                    return;
+                }
+                if (accepted)
+                {
+                    ClassicAssert.AreEqual(new VersionInfo(2, 0, 0, "2.0.0"), board.UpdateFirmware(image, null, new TimeSpan(ticks)));
+                    return;
+                }
+                var error = Assert.Throws<ArgumentOutOfRangeException>(() => board.UpdateFirmware(image, null, new TimeSpan(ticks)));
+                ClassicAssert.AreEqual("timeout", error.ParamName);
+                ClassicAssert.AreEqual(requests, Simulation.RequestCount);
+            }
+        }
+
+        // An IProgress that records each report on the update's own thread, as it comes.
+        private sealed class Reports : IProgress<UpdateProgress>
+        {
+            private readonly Action<UpdateProgress> then;
+
+            public Reports(Action<UpdateProgress> then)
+            {
+                this.then = then;
+            }
+
+            public List<UpdateProgress> Seen { get; } = new List<UpdateProgress>();
+
+            public void Report(UpdateProgress value)
+            {
+                Seen.Add(value);
+                then?.Invoke(value);
             }
         }
     }

@@ -7,20 +7,39 @@ namespace Velnor
     /// <summary>
     /// An open board. Every property read or write and every method is one request to
     /// the board's driver; nothing is cached. Any thread may call, several at once: the
-    /// library does not serialise calls on one board (the driver orders them). Dispose
-    /// from one thread while another is inside a call waits for that call: the handle is
-    /// released when the last call that holds it returns.
+    /// library does not serialise calls on one board (the driver orders them). A call
+    /// holds the board's handle for its length, so a <see cref="Dispose"/> or
+    /// <see cref="Close"/> from another thread never closes the handle under it; see
+    /// <see cref="Close"/> for what each waits for.
     /// </summary>
-    public sealed class Board : IDisposable
+    public sealed partial class Board : IDisposable
     {
-        /// <summary>The highest AD9516 register address the board accepts.</summary>
+        /// <summary>
+        /// The highest AD9516 register address of the Velnor board's register map. The
+        /// binding does not enforce it: the driver judges every address.
+        /// </summary>
         public const int MaxRegister = 0x232;
 
-        private readonly DeviceHandle handle;
+        // The handle of the open board; replaced by a new owner of the same board handle
+        // when the system refuses a close, so the close can be tried again.
+        private DeviceHandle handle;
 
         // Set first by Close and Dispose: a SafeHandle only refuses new calls once it is
         // released, which calls from other threads that keep coming would put off forever.
         private volatile bool closed;
+
+        // Whether Dispose was called: a refused close then leaves the board closed to calls.
+        private bool disposed;
+
+        // Guards handle, closed and disposed as they change together; held only briefly.
+        private readonly object state = new object();
+
+        // Makes Close calls take turns (a Close waits for the release it asked for).
+        private readonly object closing = new object();
+
+        // The board whose firmware update is calling its progress callback on this thread.
+        [ThreadStatic]
+        private static Board? reportingUpdate;
 
         private Board(DeviceHandle handle, int index)
         {
@@ -175,35 +194,101 @@ namespace Velnor
         }
 
         /// <summary>
-        /// Closes the board. A second close does nothing. If a call on another thread is
-        /// still running, the handle is released when it returns.
+        /// Closes the board and reports the close. New calls are refused at once
+        /// (<see cref="ObjectDisposedException"/>); a firmware update running on the board
+        /// stops at its next step and resets; then Close waits until every call still
+        /// running on other threads has returned, and closes the handle: it returns only
+        /// once the board is closed. If the system refuses the close, the board stays open
+        /// (calls work again, <see cref="IsClosed"/> is false) and Close may be called
+        /// again to retry. A close that follows a <see cref="Dispose"/> whose close was
+        /// refused retries it. A second close after a successful one does nothing.
         /// </summary>
-        /// <exception cref="VelnorException">The system refused the close; the handle is given up all the same.</exception>
+        /// <exception cref="VelnorException">The system refused the close (CallFailedException with
+        /// the system's error in its log line); the board stays open.</exception>
+        /// <exception cref="InvalidOperationException">Called from the progress callback of this
+        /// board's own firmware update, which cannot be waited for from inside: the close is
+        /// deferred, not done. The board is closed to calls, the update stops and resets when
+        /// the callback returns, and the handle is closed as the update returns; call
+        /// <see cref="Dispose"/> in the callback instead, or Close after the update.</exception>
         public void Close()
         {
-            if (closed)
+            if (reportingUpdate == this)
             {
-                return;
+                Shut(false);
+                throw new InvalidOperationException(
+                    "Board.Close was called from the progress callback of the board's own firmware update: " +
+                    "the close is deferred until the update, which holds the board, has stopped and reset " +
+                    "(it does so when the callback returns); call Dispose there, or Close after the update");
             }
-            closed = true;
-            handle.Dispose();
-            int rc = handle.CloseResult;
-            if (rc != 0)
+            lock (closing)
             {
-                throw VelnorException.Of(rc, "vl_device_close");
+                DeviceHandle current;
+                lock (state)
+                {
+                    closed = true;
+                    current = handle;
+                    if (current.IsReleased && current.CloseResult != 0)
+                    {
+                        // A Dispose's close was refused: the board handle is still open; try again.
+                        current = handle = current.Adopt();
+                    }
+                }
+                current.Dispose();
+                int rc = current.WaitForRelease();
+                if (rc != 0)
+                {
+                    lock (state)
+                    {
+                        handle = current.Adopt();
+                        closed = disposed;
+                    }
+                    throw VelnorException.Of(rc, "vl_device_close");
+                }
             }
         }
 
-        /// <summary>Closes the board, as <see cref="Close"/> does, without throwing.</summary>
+        /// <summary>
+        /// Closes the board without throwing and without waiting: new calls are refused at
+        /// once, a firmware update running on the board stops at its next step and resets,
+        /// and the handle is closed when the last call still running on another thread
+        /// returns (at once when there is none). If the system refuses that close, nothing
+        /// is reported; a later <see cref="Close"/> retries it and reports.
+        /// </summary>
         public void Dispose()
         {
-            closed = true;
-            handle.Dispose();
+            Shut(true);
         }
 
-        private ObjectDisposedException Closed()
+        // Refuses new calls and lets the handle go when the calls that hold it return.
+        private void Shut(bool byDispose)
+        {
+            DeviceHandle current;
+            lock (state)
+            {
+                disposed |= byDispose;
+                closed = true;
+                current = handle;
+            }
+            current.Dispose();
+        }
+
+        internal static ObjectDisposedException Closed()
         {
             return new ObjectDisposedException("Velnor.Board", "the board is closed");
+        }
+
+        /// <summary>The board whose firmware update is calling its progress callback on this thread, if any.</summary>
+        internal static Board? ReportingUpdate
+        {
+            get { return reportingUpdate; }
+            set { reportingUpdate = value; }
+        }
+
+        /// <summary>The handle, for a caller that holds its own reference on it (the firmware update).</summary>
+        /// <exception cref="ObjectDisposedException">The board is closed.</exception>
+        internal DeviceHandle OpenHandle
+        {
+            get { return Handle; }
         }
 
         private void Check(int rc, string function)
@@ -420,140 +505,6 @@ namespace Velnor
                     "a negative value does not fit the request's unsigned 32-bit field");
             }
             return (uint)number;
-        }
-
-        // ---- firmware update ----
-
-        /// <summary>Starts an update: the board erases, then accepts blocks (state Ready).</summary>
-        public void UpdateStart()
-        {
-            Check(NativeMethods.vl_device_update_start_async(Handle), "vl_device_update_start_async");
-        }
-
-        /// <summary>Polls the update.</summary>
-        /// <returns>The state and the image bytes received so far.</returns>
-        public UpdateStatus GetUpdateStatus()
-        {
-            uint state, received;
-            Check(NativeMethods.vl_device_update_get_status(Handle, out state, out received), "vl_device_update_get_status");
-            return new UpdateStatus((UpdateState)state, received);
-        }
-
-        /// <summary>Sends one update block as it stands (<see cref="Firmware.Block"/> makes one).</summary>
-        /// <param name="block">Exactly 1,032 bytes.</param>
-        /// <exception cref="ArgumentException">block is not 1,032 bytes; nothing is sent.</exception>
-        public unsafe void UpdateWrite(byte[] block)
-        {
-            if (block == null)
-            {
-                throw new ArgumentNullException("block");
-            }
-            if (block.Length != Firmware.BlockSize)
-            {
-                throw new ArgumentException(string.Format("an update block is 1032 bytes, not {0}", block.Length), "block");
-            }
-            var record = new NativeUpdateBlock();
-            for (int i = 0; i < Firmware.BlockSize; ++i)
-            {
-                record.Bytes[i] = block[i];
-            }
-            Check(NativeMethods.vl_device_update_write(Handle, ref record), "vl_device_update_write");
-        }
-
-        /// <summary>Completes the update; the board verifies the image.</summary>
-        public void UpdateComplete()
-        {
-            Check(NativeMethods.vl_device_update_complete(Handle), "vl_device_update_complete");
-        }
-
-        /// <summary>Abandons an update; the board discards the image and returns to idle.</summary>
-        public void UpdateReset()
-        {
-            Check(NativeMethods.vl_device_update_reset(Handle), "vl_device_update_reset");
-        }
-
-        /// <summary>Updates the firmware, waiting at most 30 seconds for each of the board's phases.</summary>
-        /// <param name="image">A firmware image (<see cref="Firmware.Pack(byte[], string)"/> makes one).</param>
-        /// <param name="progress">Called with (bytes sent, image size) after every block; may be null.</param>
-        /// <returns>The firmware version the board reports afterwards.</returns>
-        public VersionInfo UpdateFirmware(byte[] image, Action<long, long> progress)
-        {
-            return UpdateFirmware(image, progress, TimeSpan.FromSeconds(30));
-        }
-
-        /// <summary>
-        /// Updates the firmware: checks the image, starts, waits until the board is ready,
-        /// sends the blocks calling progress after each, completes, waits until the board is
-        /// done. On any failure or exception, one from progress included, the update reset is
-        /// sent before the exception goes on, so the board is not left half-way.
-        /// </summary>
-        /// <param name="image">A firmware image (<see cref="Firmware.Pack(byte[], string)"/> makes one).</param>
-        /// <param name="progress">Called with (bytes sent, image size) after every block; may be null.</param>
-        /// <param name="timeout">The longest wait for the board to become ready, and again to finish.</param>
-        /// <returns>The firmware version the board reports afterwards.</returns>
-        /// <exception cref="FirmwareImageException">The image is not one the board takes; nothing is sent.</exception>
-        /// <exception cref="TimeoutException">The board did not reach the next state in time.</exception>
-        /// <exception cref="InvalidOperationException">The board's update failed (state Failed).</exception>
-        public VersionInfo UpdateFirmware(byte[] image, Action<long, long> progress, TimeSpan timeout)
-        {
-            Firmware.Check(image);
-            long total = image.Length;
-            try
-            {
-                UpdateStart();
-                Wait(UpdateState.Ready, timeout);
-                for (int offset = 0; offset < image.Length; offset += Firmware.BlockDataMax)
-                {
-                    int count = Math.Min(Firmware.BlockDataMax, image.Length - offset);
-                    UpdateWrite(Firmware.Block(offset, image, offset, count));
-                    if (progress != null)
-                    {
-                        progress(offset + count, total);
-                    }
-                }
-                UpdateComplete();
-                Wait(UpdateState.Done, timeout);
-                return FirmwareVersion;
-            }
-            catch (Exception error)
-            {
-                try
-                {
-                    UpdateReset();
-                }
-                catch (Exception resetError)
-                {
-                    // The first failure is the one to report.
-                    error.Data["Velnor.UpdateResetFailure"] = resetError.Message;
-                }
-                throw;
-            }
-        }
-
-        private void Wait(UpdateState until, TimeSpan timeout)
-        {
-            DateTime deadline = DateTime.UtcNow + timeout;
-            int pause = 0;
-            while (true)
-            {
-                UpdateStatus status = GetUpdateStatus();
-                if (status.State == until)
-                {
-                    return;
-                }
-                if (status.State == UpdateState.Failed)
-                {
-                    throw new InvalidOperationException(string.Format(
-                        "the board's update failed while waiting for {0}", until));
-                }
-                if (DateTime.UtcNow > deadline)
-                {
-                    throw new TimeoutException(string.Format(
-                        "the board stayed {0} for {1} s (waiting for {2})", status.State, timeout.TotalSeconds, until));
-                }
-                System.Threading.Thread.Sleep(pause);
-                pause = Math.Min(Math.Max(pause * 2, 1), 50);
-            }
         }
     }
 }

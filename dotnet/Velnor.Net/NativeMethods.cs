@@ -154,26 +154,4 @@ namespace Velnor
         internal static extern int vl_device_update_reset(DeviceHandle handle);
 #endif
     }
-
-    /// <summary>
-    /// An open board's handle. Released with vl_device_close once it is disposed and no
-    /// call that holds it is still running.
-    /// </summary>
-    internal sealed class DeviceHandle : SafeHandle
-    {
-        public DeviceHandle() : base(IntPtr.Zero, true)
-        {
-        }
-
-        /// <summary>vl_device_close's result code when this handle was released; 0 before.</summary>
-        internal int CloseResult { get; private set; }
-
-        public override bool IsInvalid => handle == IntPtr.Zero;
-
-        protected override bool ReleaseHandle()
-        {
-            CloseResult = NativeMethods.vl_device_close(handle);
-            return CloseResult == 0;
-        }
-    }
 }

@@ -54,13 +54,13 @@ namespace Velnor
         /// <summary>No update in progress.</summary>
         Idle = 0,
 
-        /// <summary>Erasing after <see cref="Board.UpdateStart"/>.</summary>
+        /// <summary>Erasing after <see cref="Board.StartUpdate"/>.</summary>
         Erasing = 1,
 
         /// <summary>Ready for blocks.</summary>
         Ready = 2,
 
-        /// <summary>Verifying after <see cref="Board.UpdateComplete"/>.</summary>
+        /// <summary>Verifying after <see cref="Board.CompleteUpdate"/>.</summary>
         Verifying = 3,
 
         /// <summary>The image is the board's firmware now.</summary>
