@@ -1,6 +1,7 @@
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
+using System.Linq;
 using System.Runtime.InteropServices;
 using NUnit.Framework;
 using NUnit.Framework.Legacy;
@@ -33,7 +34,7 @@ namespace Velnor.Tests
             Simulation.AddBoard("LAB-0002", new VersionInfo(1, 4, 0, "1.4.0-rc1"), new VersionInfo(3, 0, 7, "3.0.7"));
             ClassicAssert.AreEqual("1.0.2", Library.Version.Text);
             ClassicAssert.AreEqual(2, Board.Count);
-            var boards = Board.List();
+            var boards = Board.GetBoards();
             ClassicAssert.AreEqual(new[] { "0: LAB-0001 (firmware 1.3.0, driver 2.4.1)", "1: LAB-0002 (firmware 1.4.0-rc1, driver 3.0.7)" },
                             new[] { boards[0].ToString(), boards[1].ToString() });
             using (Board board = Board.Open("LAB-0002"))
@@ -48,6 +49,59 @@ namespace Velnor.Tests
                 ClassicAssert.AreEqual("LAB-0001", board.Serial);
             }
             ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
+        }
+
+        private static IEnumerable<TestCaseData> UnreadableRows()
+        {
+            // the fault, each row as listed ("?" for a value not read), each row's failure (export and code)
+            yield return new TestCaseData((Action)(() => Simulation.SetRequestStatus(BoardRequest.GetSerial, -9)),
+                new[] { "0: ? (firmware 1.3.0, driver 2.4.1)", "1: ? (firmware 1.3.0, driver 2.4.1)" },
+                new[] { "vl_device_get_serial -9", "vl_device_get_serial -9" }).SetName("EverySerialRead");
+            yield return new TestCaseData((Action)(() => Simulation.SetRequestStatus(BoardRequest.GetDriverVersion, 77)),
+                new[] { "0: LAB-0001 (firmware 1.3.0, driver ?)", "1: LAB-0002 (firmware 1.3.0, driver ?)" },
+                new[] { "vl_device_get_driver_version 77", "vl_device_get_driver_version 77" }).SetName("EveryDriverRead");
+            yield return new TestCaseData((Action)(() => Simulation.FailNext(SimulatedCall.DeviceIoControl, 1167)),
+                new[] { "0: ? (firmware 1.3.0, driver 2.4.1)", "1: LAB-0002 (firmware 1.3.0, driver 2.4.1)" },
+                new[] { "vl_device_get_serial -5", "" }).SetName("OneSerialRead");
+            yield return new TestCaseData((Action)(() => Simulation.FailNext(SimulatedCall.CreateFile, 5)),
+                new[] { "0: ? (firmware ?, driver ?)", "1: LAB-0002 (firmware 1.3.0, driver 2.4.1)" },
+                new[] { "vl_device_open -5", "" }).SetName("OneOpen");
+        }
+
+        [TestCaseSource(nameof(UnreadableRows))]
+        public void EveryBoardIsListedEvenWhenAReadFails(Action fault, string[] rows, string[] failures)
+        {
+            Simulation.AddBoard("LAB-0002");
+            fault();
+            IReadOnlyList<BoardInfo> boards = Board.GetBoards();
+            ClassicAssert.AreEqual(failures, boards.Select(b => b.Error == null ? "" : b.Error.Function + " " + (int)b.Error.ResultCode));
+            ClassicAssert.AreEqual(rows.Zip(boards, (row, b) => b.Error == null ? row : row + "; " + b.Error.Message),
+                                   boards.Select(b => b.ToString()));
+            ClassicAssert.AreEqual(0, Simulation.OpenHandleCount);
+        }
+
+        [Test]
+        public void OldNamesForwardToTheNewOnes()
+        {
+#pragma warning disable CS0618 // the names of the previous release, kept for one more
+            byte[] image = Firmware.Pack(new byte[100], "2.0.0");
+            ClassicAssert.AreEqual(Firmware.CreateBlock(0, image, 0, image.Length), Firmware.Block(0, image, 0, image.Length));
+            BoardInfo info = Board.List().Single();
+            ClassicAssert.AreEqual(new[] { "1.3.0", "2.4.1" }, new[] { info.Firmware.Text, info.Driver.Text });
+            using (Board board = Board.Open(0))
+            {
+                board.UpdateStart();
+                while (board.GetUpdateStatus().State == UpdateState.Erasing)
+                {
+                }
+                board.UpdateWrite(Firmware.Block(0, image, 0, image.Length));
+                ClassicAssert.AreEqual(164, board.GetUpdateStatus().Received);
+                board.UpdateComplete();
+                ClassicAssert.AreEqual(UpdateState.Done, board.GetUpdateStatus().State);
+                board.UpdateReset();
+                ClassicAssert.AreEqual(UpdateState.Idle, board.GetUpdateStatus().State);
+            }
+#pragma warning restore CS0618
         }
 
         [Test]
@@ -213,14 +267,26 @@ namespace Velnor.Tests
             ClassicAssert.AreEqual(requests, Simulation.RequestCount);
         }
 
-        // The file the resolver tried and the loader's own reason: without LD_LIBRARY_PATH,
-        // libvelnor.so.1 is not found; VELNOR_LIBRARY names a file that does not exist.
-        [TestCase(null, "tried libvelnor.so.1, in the application's folder (")]
-        [TestCase("/nonexistent/libvelnor-other.so", "tried /nonexistent/libvelnor-other.so, in the path named by VELNOR_LIBRARY. The loader said: ")]
-        public void MissingLibraryIsExplained(string chosen, string why)
+        // The file the resolver tried, the loader's own reason and what to do: without
+        // LD_LIBRARY_PATH, libvelnor.so.1 is not found; VELNOR_LIBRARY names a file that does
+        // not exist, or a library that is not the Velnor library ("sim": libvelnor_sim.so).
+        [TestCase(null, "tried libvelnor.so.1, in the application's folder (",
+                  "libvelnor.so.1: cannot open shared object file: No such file or directory",
+                  "What to do: there are no boards on Linux: reference the Velnor.Net.Simulation package")]
+        [TestCase("/nonexistent/libvelnor-other.so", "tried /nonexistent/libvelnor-other.so, the file VELNOR_LIBRARY names. " +
+                  "The loader said: ", "/nonexistent/libvelnor-other.so",
+                  "What to do: set VELNOR_LIBRARY to the full path of a 64-bit Velnor library, or remove it")]
+        [TestCase("sim", "tried {0}, the file VELNOR_LIBRARY names. The loader said: {0} is not the Velnor library this " +
+                  "binding calls: it has no export vl_get_library_version. This process is 64-bit", "{0}",
+                  "What to do: set VELNOR_LIBRARY to the full path of a 64-bit Velnor library, or remove it")]
+        public void MissingLibraryIsExplained(string chosen, string why, string reason, string fix)
         {
             string tour = Environment.GetEnvironmentVariable("VELNOR_BOARD_TOUR");
             Assume.That(tour, Is.Not.Null, "VELNOR_BOARD_TOUR names the example's BoardTour.dll");
+            if (chosen == "sim")
+            {
+                chosen = System.IO.Path.Combine(Environment.GetEnvironmentVariable("LD_LIBRARY_PATH").Split(':')[0], "libvelnor_sim.so");
+            }
             var start = new ProcessStartInfo("dotnet", "\"" + tour + "\"")
             {
                 UseShellExecute = false, RedirectStandardError = true, RedirectStandardOutput = true
@@ -236,9 +302,10 @@ namespace Velnor.Tests
                 child.StandardOutput.ReadToEnd();
                 child.WaitForExit();
                 ClassicAssert.AreNotEqual(0, child.ExitCode);
-                StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library: " + why, error);
-                StringAssert.Contains(chosen ?? "libvelnor.so.1: cannot open shared object file: No such file or directory", error);
-                StringAssert.Contains("What to do: there are no boards on Linux: reference the Velnor.Net.Simulation package", error);
+                StringAssert.Contains("System.DllNotFoundException: Velnor.Net could not load the Velnor library: " +
+                                      string.Format(why, chosen), error);
+                StringAssert.Contains(string.Format(reason, chosen), error);
+                StringAssert.Contains(fix, error);
             }
         }
     }

@@ -124,7 +124,7 @@ namespace Velnor.Tests
                     board.UpdateFirmware(image, (sent, total) => { throw new InvalidOperationException("stop at " + sent); }));
                 ClassicAssert.AreEqual("stop at 1024", fromCallback.Message);
                 ClassicAssert.AreEqual(new UpdateStatus(UpdateState.Idle, 0).State, board.GetUpdateStatus().State);
-                ClassicAssert.AreEqual(0, board.GetUpdateStatus().Received);
+                ClassicAssert.AreEqual(0, board.GetUpdateStatus().BytesReceived);
 
                 Simulation.SetRequestStatus(BoardRequest.UpdateWrite, (int)ResultCode.InvalidData);
                 var fromBoard = Assert.Throws<InvalidBoardDataException>(() => board.UpdateFirmware(image, null));
@@ -140,7 +140,7 @@ namespace Velnor.Tests
             using (Board other = Board.Open(0))
             {
                 UpdateStatus status = other.GetUpdateStatus();
-                return string.Format("{0} {1} {2} handles={3}", status.State, status.Received, other.FirmwareVersion,
+                return string.Format("{0} {1} {2} handles={3}", status.State, status.BytesReceived, other.FirmwareVersion,
                                      Simulation.OpenHandleCount);
             }
         }

@@ -31,7 +31,7 @@ namespace Velnor
             return new UpdateStatus((UpdateState)state, received);
         }
 
-        /// <summary>Sends one update block as it stands (<see cref="Firmware.Block"/> makes one).</summary>
+        /// <summary>Sends one update block as it stands (<see cref="Firmware.CreateBlock"/> makes one).</summary>
         /// <param name="block">Exactly 1,032 bytes.</param>
         /// <exception cref="ArgumentNullException">block is null.</exception>
         /// <exception cref="ArgumentException">block is not 1,032 bytes; nothing is sent.</exception>

@@ -148,12 +148,14 @@ namespace Velnor
         }
 
         /// <summary>One update block: image offset and length (little-endian), the data, a zero tail.</summary>
-        /// <param name="offset">The data's offset in the image.</param>
+        /// <param name="offset">The data's offset in the image, 0 or more.</param>
         /// <param name="data">The buffer holding the data.</param>
         /// <param name="start">Where the data starts in the buffer.</param>
         /// <param name="count">1 to <see cref="BlockDataMax"/> bytes.</param>
         /// <returns>The 1,032-byte block.</returns>
-        public static byte[] Block(int offset, byte[] data, int start, int count)
+        /// <exception cref="ArgumentNullException">data is null.</exception>
+        /// <exception cref="ArgumentOutOfRangeException">count is not 1 to 1024, offset is negative, or the data lies outside the buffer.</exception>
+        public static byte[] CreateBlock(int offset, byte[] data, int start, int count)
         {
             if (data == null)
             {
@@ -176,6 +178,18 @@ namespace Velnor
             Put(block, 4, (uint)count);
             Buffer.BlockCopy(data, start, block, 8, count);
             return block;
+        }
+
+        /// <summary>One update block, as <see cref="CreateBlock"/> makes it.</summary>
+        /// <param name="offset">The data's offset in the image.</param>
+        /// <param name="data">The buffer holding the data.</param>
+        /// <param name="start">Where the data starts in the buffer.</param>
+        /// <param name="count">1 to <see cref="BlockDataMax"/> bytes.</param>
+        /// <returns>The 1,032-byte block.</returns>
+        [Obsolete("Use CreateBlock(int, byte[], int, int)")]
+        public static byte[] Block(int offset, byte[] data, int start, int count)
+        {
+            return CreateBlock(offset, data, start, count);
         }
 
         // The leading "major.minor.patch" of a text, or null when it has none.

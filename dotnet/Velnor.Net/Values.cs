@@ -137,44 +137,81 @@ namespace Velnor
         internal UpdateStatus(UpdateState state, long received) : this()
         {
             State = state;
-            Received = received;
+            BytesReceived = received;
         }
 
         /// <summary>The update's state (another value when the board reports one).</summary>
         public UpdateState State { get; private set; }
 
         /// <summary>Image bytes received so far.</summary>
-        public long Received { get; private set; }
+        public long BytesReceived { get; private set; }
+
+        /// <summary>Image bytes received so far, as <see cref="BytesReceived"/>.</summary>
+        [Obsolete("Use BytesReceived")]
+        public long Received
+        {
+            get { return BytesReceived; }
+        }
     }
 
-    /// <summary>One board of <see cref="Board.List"/>: its index in the list, serial and versions.</summary>
+    /// <summary>
+    /// One board of <see cref="Board.GetBoards"/>: its index in the list, serial and
+    /// versions. A board that could not be opened, or one of whose values could not be
+    /// read, has <see cref="Error"/> set, and null for each value not read.
+    /// </summary>
     public sealed class BoardInfo
     {
-        internal BoardInfo(int index, string serial, VersionInfo firmware, VersionInfo driver)
+        internal BoardInfo(int index, string? serial, VersionInfo? firmware, VersionInfo? driver, VelnorException? error)
         {
             Index = index;
             Serial = serial;
-            Firmware = firmware;
-            Driver = driver;
+            FirmwareVersion = firmware;
+            DriverVersion = driver;
+            Error = error;
         }
 
         /// <summary>The board's index in the list when it was listed.</summary>
-        public int Index { get; private set; }
+        public int Index { get; }
 
-        /// <summary>The serial number, up to 32 characters.</summary>
-        public string Serial { get; private set; }
+        /// <summary>The serial number, up to 32 characters; null when it could not be read.</summary>
+        public string? Serial { get; }
 
-        /// <summary>The firmware version.</summary>
-        public VersionInfo Firmware { get; private set; }
+        /// <summary>The firmware version; null when it could not be read.</summary>
+        public VersionInfo? FirmwareVersion { get; }
 
-        /// <summary>The driver version.</summary>
-        public VersionInfo Driver { get; private set; }
+        /// <summary>The driver version; null when it could not be read.</summary>
+        public VersionInfo? DriverVersion { get; }
 
-        /// <summary>"0: VLN-SIM-0000 (firmware 1.3.0, driver 2.4.1)".</summary>
-        /// <returns>Index, serial and versions.</returns>
+        /// <summary>
+        /// Why the board could not be opened or a value not read (the first such failure,
+        /// with its code and log line); null when every value was read.
+        /// </summary>
+        public VelnorException? Error { get; }
+
+        /// <summary>The firmware version, as <see cref="FirmwareVersion"/>.</summary>
+        [Obsolete("Use FirmwareVersion")]
+        public VersionInfo? Firmware
+        {
+            get { return FirmwareVersion; }
+        }
+
+        /// <summary>The driver version, as <see cref="DriverVersion"/>.</summary>
+        [Obsolete("Use DriverVersion")]
+        public VersionInfo? Driver
+        {
+            get { return DriverVersion; }
+        }
+
+        /// <summary>
+        /// "0: VLN-SIM-0000 (firmware 1.3.0, driver 2.4.1)"; a value not read is "?" and the
+        /// failure follows: "1: LAB-0002 (firmware ?, driver 2.4.1); vl_device_get_firmware_version failed: ...".
+        /// </summary>
+        /// <returns>Index, serial and versions, and the failure if any.</returns>
         public override string ToString()
         {
-            return string.Format("{0}: {1} (firmware {2}, driver {3})", Index, Serial, Firmware, Driver);
+            string row = string.Format("{0}: {1} (firmware {2}, driver {3})", Index, Serial ?? "?",
+                                       (object?)FirmwareVersion ?? "?", (object?)DriverVersion ?? "?");
+            return Error == null ? row : row + "; " + Error.Message;
         }
     }
 }

@@ -12,7 +12,7 @@ internal static class BoardTour
     private static int Main()
     {
         Console.WriteLine("Velnor library {0}", Library.Version);
-        var boards = Board.List();
+        var boards = Board.GetBoards();
         Console.WriteLine("{0} board(s)", boards.Count);
         foreach (BoardInfo info in boards)
         {
