@@ -99,9 +99,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
         DESTINATION examples)
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt . README.txt)
-# The .NET binding's NuGet package and its guide, when Mono and nuget made it.
+# The .NET binding's two NuGet packages with their symbol packages, and its guide, when the
+# .NET SDK made them (dotnet/nuget/VelnorNuget.cmake).
 if(TARGET velnor_nuget)
-  install(FILES ${VELNOR_NUPKG} DESTINATION dotnet)
+  install(FILES ${VELNOR_NUPKGS} DESTINATION dotnet)
   velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/dotnet.md dotnet dotnet.md)
 endif()
 
