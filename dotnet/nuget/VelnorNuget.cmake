@@ -85,4 +85,10 @@ add_test(NAME dotnet_nuget_package
           -DLINUX_LIB=${_linux_lib} -DTARGETS=${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.targets
           -DWORK_DIR=${VELNOR_DOTNET_DIR}/package-check
           -P ${CMAKE_CURRENT_SOURCE_DIR}/nuget/check_package.cmake)
-set_tests_properties(dotnet_nuget_package PROPERTIES LABELS dotnet TIMEOUT 60) # 1 s
+add_test(NAME dotnet_package_user
+  COMMAND ${CMAKE_COMMAND} -DDOTNET=${VELNOR_DOTNET} -DPACKAGES=${_packages} -DVERSION=${PROJECT_VERSION}
+          -DWORK_DIR=${VELNOR_DOTNET_DIR}/user -DCACHE_DIR=${VELNOR_DOTNET_DIR}/user-packages
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/nuget/check_user_projects.cmake)
+set_tests_properties(dotnet_nuget_package dotnet_package_user PROPERTIES LABELS dotnet)
+set_tests_properties(dotnet_nuget_package PROPERTIES TIMEOUT 60) # 1 s
+set_tests_properties(dotnet_package_user PROPERTIES TIMEOUT 300) # about 40 s, 90 s with a cold package cache
