@@ -11,7 +11,6 @@ packages=(
   wine wine64 pkg-config python3
   python3-pytest python3-pytest-benchmark python3-pytest-timeout python3-pip python3-setuptools python3-wheel
   doxygen llvm-14 lld-14 tshark
-  mono-mcs mono-runtime libmono-system-core4.0-cil nunit-console libnunit-framework2.6.3-cil nuget
 )
 
 missing=()
