@@ -1,9 +1,9 @@
 // A tour of a Velnor board from C#: lists the boards, opens the first, reads and
 // sets every property, reads an AD9516 register and shows what a refused clock
-// frequency reports. Build and run (Windows: Velnor.dll beside the program; Linux
-// under Mono: the Velnor libraries on LD_LIBRARY_PATH):
+// frequency reports. Build and run (Windows: Velnor.dll beside the program, which the
+// Velnor.Net package puts there; Linux: the virtual-platform libraries on LD_LIBRARY_PATH):
 //
-//   mcs -r:Velnor.Net.dll BoardTour.cs && mono BoardTour.exe
+//   LD_LIBRARY_PATH=build/host-debug/lib dotnet run --project dotnet/examples/BoardTour
 using System;
 using Velnor;
 
