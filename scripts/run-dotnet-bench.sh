@@ -4,7 +4,7 @@
 # the bare call of the same export) on the virtual platform, against a release
 # build of the library. Prints BenchmarkDotNet's tables (Ratio: the binding over
 # the bare call); the reports stay in BUILD_DIR/dotnet-bench-results/results.
-# About 10 minutes on 2 cores.
+# About 12 minutes on 2 cores.
 #
 #   scripts/run-dotnet-bench.sh [BUILD_DIR] [BenchmarkDotNet options...]
 #

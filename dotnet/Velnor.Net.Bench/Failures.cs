@@ -8,7 +8,7 @@ namespace Velnor.Bench;
 /// thrown and caught) against the bare failing call (the result code): an internal-mode
 /// frequency the library refuses before anything is sent, and an LED read the driver
 /// answers with a timeout. Every failure appends a line to Velnor.log in TMPDIR; iterations
-/// of 100 ms (15,000 calls and more) instead of 500 keep that file to about a gigabyte.
+/// of 100 ms (15,000 calls and more) instead of 500 keep that file to a few hundred megabytes.
 /// </summary>
 [IterationTime(100)]
 public class Failures
