@@ -17,14 +17,14 @@ internal sealed partial class ThreadCpuClock : IClock
     private const int ThreadCpuTimeId = 3;
 
     [StructLayout(LayoutKind.Sequential)]
-    private struct TimeSpec
+    private struct ClockReading
     {
         public long Seconds;
         public long Nanoseconds;
     }
 
     [LibraryImport("libc", EntryPoint = "clock_gettime")]
-    private static partial int ClockGetTime(int clock, out TimeSpec time);
+    private static partial int ClockGetTime(int clock, out ClockReading time);
 
     public string Title => "Thread CPU time";
 
@@ -34,7 +34,7 @@ internal sealed partial class ThreadCpuClock : IClock
 
     public long GetTimestamp()
     {
-        if (ClockGetTime(ThreadCpuTimeId, out TimeSpec time) != 0)
+        if (ClockGetTime(ThreadCpuTimeId, out ClockReading time) != 0)
         {
             throw new InvalidOperationException("clock_gettime(CLOCK_THREAD_CPUTIME_ID) failed");
         }
