@@ -183,7 +183,7 @@ namespace Velnor
             {
                 NativeVersion record;
                 Check(NativeMethods.vl_device_get_driver_version(Handle, out record), "vl_device_get_driver_version");
-                return VersionInfo.Of(ref record);
+                return FieldTexts.Driver(ref record);
             }
         }
 
@@ -194,7 +194,7 @@ namespace Velnor
             {
                 NativeVersion record;
                 Check(NativeMethods.vl_device_get_firmware_version(Handle, out record), "vl_device_get_firmware_version");
-                return VersionInfo.Of(ref record);
+                return FieldTexts.Firmware(ref record);
             }
         }
 
@@ -205,7 +205,7 @@ namespace Velnor
             {
                 byte* buffer = stackalloc byte[32];
                 Check(NativeMethods.vl_device_get_serial(Handle, buffer, new UIntPtr(32)), "vl_device_get_serial");
-                return Text.Decode(buffer, 32);
+                return FieldTexts.Serial(buffer);
             }
         }
 

@@ -1,5 +1,4 @@
 using System;
-using System.Runtime.InteropServices;
 using System.Text;
 
 namespace Velnor
@@ -12,49 +11,67 @@ namespace Velnor
         /// <summary>
         /// A 32-byte field up to its first zero byte (all of it when there is none), as
         /// UTF-8; a byte that is not valid UTF-8 reads as \xNN, so nothing is lost or
-        /// guessed.
+        /// guessed. Decoded where the field lies: a version or serial read costs one string.
         /// </summary>
         internal static unsafe string Decode(byte* field, int size)
         {
+            // Serials and versions are ASCII: the common case builds the string straight
+            // from the bytes, without a decoder.
             int length = 0;
+            int high = 0;
             while (length < size && field[length] != 0)
             {
+                high |= field[length];
                 ++length;
             }
-            var bytes = new byte[length];
-            for (int i = 0; i < length; ++i)
+            if (length == 0)
             {
-                bytes[i] = field[i];
+                return string.Empty;
             }
-            return Decode(bytes);
+            return high < 0x80 ? Ascii(field, length) : DecodeUtf8(field, length);
         }
 
         /// <summary>A zero-ended native text, as UTF-8 as above; "" for a null pointer.</summary>
-        internal static string Decode(IntPtr text)
+        internal static unsafe string Decode(IntPtr text)
         {
             if (text == IntPtr.Zero)
             {
                 return "";
             }
+            var bytes = (byte*)text;
             int length = 0;
-            while (Marshal.ReadByte(text, length) != 0)
+            while (bytes[length] != 0)
             {
                 ++length;
             }
-            var bytes = new byte[length];
-            Marshal.Copy(text, bytes, 0, length);
-            return Decode(bytes);
+            return length == 0 ? string.Empty : DecodeUtf8(bytes, length);
         }
 
-        internal static string Decode(byte[] bytes)
+        // Bytes below 0x80 are the same characters in every encoding: Latin-1's plain
+        // widening is the cheapest way from them to a string.
+        private static unsafe string Ascii(byte* bytes, int length)
+        {
+#if NET8_0_OR_GREATER
+            return Encoding.Latin1.GetString(bytes, length);
+#else
+            return Encoding.ASCII.GetString(bytes, length);
+#endif
+        }
+
+        private static unsafe string DecodeUtf8(byte* bytes, int length)
         {
             try
             {
-                return Strict.GetString(bytes);
+                return Strict.GetString(bytes, length);
             }
             catch (DecoderFallbackException)
             {
-                return DecodeEscaped(bytes);
+                var copy = new byte[length];
+                for (int i = 0; i < length; ++i)
+                {
+                    copy[i] = bytes[i];
+                }
+                return DecodeEscaped(copy);
             }
         }
 
