@@ -168,21 +168,21 @@ namespace Velnor
             }
             if (firmware != null)
             {
-                config.Firmware = Record(firmware);
+                config.Firmware = Record(firmware, nameof(firmware));
             }
             if (driver != null)
             {
-                config.Driver = Record(driver);
+                config.Driver = Record(driver, nameof(driver));
             }
             return SimMethods.vlsim_add_board(ref config);
         }
 
-        private static unsafe NativeVersion Record(VersionInfo version)
+        private static unsafe NativeVersion Record(VersionInfo version, string parameter)
         {
             byte[] text = Encoding.UTF8.GetBytes(version.Text);
             if (text.Length > 32)
             {
-                throw new ArgumentException("a version text is up to 32 bytes", "version");
+                throw new ArgumentException("a version text is up to 32 bytes", parameter);
             }
             var record = new NativeVersion { Major = version.Major, Minor = version.Minor, Patch = version.Patch };
             for (int i = 0; i < text.Length; ++i)
@@ -269,7 +269,9 @@ namespace Velnor
             byte value;
             if (address < 0 || SimMethods.vlsim_read_register(id, (uint)address, out value) != 0)
             {
-                throw new ArgumentException(string.Format("no virtual board with id {0}, or no register 0x{1:x}", id, address));
+                // The platform does not say which of the two it lacks: the board comes first.
+                throw new ArgumentException(string.Format("no virtual board with id {0}, or no register 0x{1:x}", id, address),
+                                            nameof(id));
             }
             return value;
         }
@@ -436,10 +438,19 @@ namespace Velnor
         }
     }
 
-    /// <summary><see cref="Simulation.LoadTrace"/> refused a file; the message is the platform's reason.</summary>
-    public sealed class TraceRefusedException : Exception
+    /// <summary>
+    /// <see cref="Simulation.LoadTrace"/> refused a file; the message is the platform's reason.
+    /// Found by the platform, not an export: <see cref="VelnorException.ResultCode"/> is
+    /// <see cref="ResultCode.Failed"/>, <see cref="VelnorException.Function"/> "Simulation.LoadTrace".
+    /// </summary>
+    [Serializable]
+    public sealed class TraceRefusedException : VelnorException
     {
-        internal TraceRefusedException(string reason) : base(reason) { }
+        internal TraceRefusedException(string reason) : base(ResultCode.Failed, "Simulation.LoadTrace", reason, null) { }
+
+        [Obsolete(LegacyFormatter.Message, DiagnosticId = LegacyFormatter.DiagnosticId, UrlFormat = LegacyFormatter.Url)]
+        private TraceRefusedException(System.Runtime.Serialization.SerializationInfo info,
+                                      System.Runtime.Serialization.StreamingContext context) : base(info, context) { }
     }
 
     [StructLayout(LayoutKind.Sequential)]

@@ -6,38 +6,113 @@ using Microsoft.Win32.SafeHandles;
 namespace Velnor
 {
     /// <summary>
-    /// Opens Velnor.log for reading. On POSIX systems the temporary folder is often shared,
-    /// so anyone may have put a FIFO, a device or a symbolic link there under the log's name:
-    /// the file is opened without blocking and without following a link, and kept only when
-    /// it is a regular file, as the library opens it for writing.
+    /// Velnor.log opened for reading at given offsets. On POSIX systems the temporary folder
+    /// is often shared, so anyone may have put a FIFO, a device or a symbolic link there
+    /// under the log's name: the file is opened without blocking and without following a
+    /// link, and kept only when it is a regular file, as the library opens it for writing.
+    /// Each look at the log costs an open, one status call, the reads and a close.
     /// </summary>
-    internal static partial class LogFile
+    internal sealed partial class LogFile : IDisposable
     {
+#if NET8_0_OR_GREATER
+        private readonly SafeFileHandle handle;
+
+        private LogFile(SafeFileHandle handle, long length)
+        {
+            this.handle = handle;
+            Length = length;
+        }
+#else
+        private readonly FileStream stream;
+
+        private LogFile(FileStream stream, long length)
+        {
+            this.stream = stream;
+            Length = length;
+        }
+
+        private LogFile(SafeFileHandle handle, long length) : this(new FileStream(handle, FileAccess.Read, 1), length)
+        {
+        }
+#endif
+
+        /// <summary>The file's length when it was opened.</summary>
+        internal long Length { get; }
+
         /// <summary>
         /// The open file; null when there is none. Throws IOException naming what the path is
         /// when it is not a regular file.
         /// </summary>
-        internal static Stream? Open(string path)
+        internal static LogFile? Open(string path)
         {
-            if (NativeLibraries.IsWindows)
+            if (!NativeLibraries.IsWindows)
             {
-                if (!File.Exists(path))
-                {
-                    return null;
-                }
-                return new FileStream(path, FileMode.Open, FileAccess.Read, FileShare.ReadWrite | FileShare.Delete);
+                return OpenPosix(path);
             }
-            return OpenPosix(path);
+            if (!File.Exists(path))
+            {
+                return null;
+            }
+#if NET8_0_OR_GREATER
+            SafeFileHandle file = File.OpenHandle(path, FileMode.Open, FileAccess.Read, FileShare.ReadWrite | FileShare.Delete);
+            return new LogFile(file, RandomAccess.GetLength(file));
+#else
+            var stream = new FileStream(path, FileMode.Open, FileAccess.Read, FileShare.ReadWrite | FileShare.Delete, 1);
+            return new LogFile(stream, stream.Length);
+#endif
         }
 
-        // Linux's values; the binding's POSIX side is the virtual platform on Linux.
-        private const int ReadOnly = 0, NonBlocking = 0x800, NoFollow = 0x20000, CloseOnExec = 0x80000;
+        /// <summary>Reads from offset until buffer is full or the file ends.</summary>
+        /// <returns>The number of bytes read.</returns>
+        internal int ReadAt(long offset, byte[] buffer)
+        {
+            int read = 0;
+            while (read < buffer.Length)
+            {
+#if NET8_0_OR_GREATER
+                int n = RandomAccess.Read(handle, buffer.AsSpan(read), offset + read);
+#else
+                stream.Seek(offset + read, SeekOrigin.Begin);
+                int n = stream.Read(buffer, read, buffer.Length - read);
+#endif
+                if (n <= 0)
+                {
+                    break;
+                }
+                read += n;
+            }
+            return read;
+        }
+
+        /// <summary>Closes the file.</summary>
+        public void Dispose()
+        {
+#if NET8_0_OR_GREATER
+            handle.Dispose();
+#else
+            stream.Dispose();
+#endif
+        }
+
+        // Linux's values; the binding's POSIX side is the virtual platform on Linux. Arm
+        // numbers O_NOFOLLOW differently from x86 (where 0x8000 is O_LARGEFILE).
+        private const int ReadOnly = 0, NonBlocking = 0x800, CloseOnExec = 0x80000;
+        private const int NoFollowX86 = 0x20000, NoFollowArm = 0x8000;
         private const int NoEntry = 2, Loop = 40;
-        private const int EmptyPath = 0x1000, StatxType = 0x1, TypeMask = 0xF000;
+        private const int EmptyPath = 0x1000, StatxType = 0x1, StatxSize = 0x200, TypeMask = 0xF000;
         private const int Fifo = 0x1000, CharDevice = 0x2000, Folder = 0x4000, BlockDevice = 0x6000;
         private const int Regular = 0x8000, Socket = 0xC000;
 
-        private static Stream? OpenPosix(string path)
+        private static int NoFollow
+        {
+            get
+            {
+                Architecture machine = RuntimeInformation.ProcessArchitecture;
+                return machine == Architecture.Arm || machine == Architecture.Arm64 ? NoFollowArm : NoFollowX86;
+            }
+        }
+
+        private static LogFile? OpenPosix(string path)
         {
             int descriptor = Posix.open(path, ReadOnly | NonBlocking | NoFollow | CloseOnExec);
             if (descriptor < 0)
@@ -51,25 +126,31 @@ namespace Velnor
                                                     : "open failed with errno " + error);
             }
             var handle = new SafeFileHandle((IntPtr)descriptor, true);
-            int type = TypeOf(descriptor);
+            int type;
+            long length;
+            Status(descriptor, out type, out length);
             if (type != Regular)
             {
                 handle.Dispose();
                 throw new IOException("it is not a regular file (" + Describe(type) + ")");
             }
-            return new FileStream(handle, FileAccess.Read, 1);
+            return new LogFile(handle, length);
         }
 
-        // The file type bits of st_mode, from statx's stx_mode (a 16-bit field at byte 28
-        // on every Linux architecture); 0 when they cannot be had.
-        private static unsafe int TypeOf(int descriptor)
+        // The file type bits of st_mode and the size, from statx's stx_mode (16 bits at
+        // byte 28) and stx_size (64 bits at byte 40), the same on every Linux architecture;
+        // type 0 when they cannot be had.
+        private static unsafe void Status(int descriptor, out int type, out long length)
         {
             byte* buffer = stackalloc byte[256];
-            if (Posix.statx(descriptor, "", EmptyPath, StatxType, buffer) != 0)
+            if (Posix.statx(descriptor, "", EmptyPath, StatxType | StatxSize, buffer) != 0)
             {
-                return 0;
+                type = 0;
+                length = 0;
+                return;
             }
-            return *(ushort*)(buffer + 28) & TypeMask;
+            type = *(ushort*)(buffer + 28) & TypeMask;
+            length = *(long*)(buffer + 40);
         }
 
         private static string Describe(int type)

@@ -1,51 +1,77 @@
 using System;
 using System.Collections.Generic;
-using System.Globalization;
 using System.IO;
-using System.Linq;
 using System.Text;
-using System.Text.RegularExpressions;
+using System.Threading;
 
 namespace Velnor
 {
     /// <summary>
-    /// Finds the library's Velnor.log line of one failed call. Every process on the
-    /// machine appends to that one file and each empties it at its own first failure, so
-    /// a line is taken as a failure's own only when: it was appended since this process
-    /// last read the file and no other failure of this process claimed it; it names the
-    /// same export and code ("failed" takes any system category); its time stamp lies
-    /// within two seconds before the failure was seen; it holds the failure's hint (the
-    /// refused frequency) when there is one; and every line passing those tests reads the
-    /// same after its time stamp. The file is read only after a failure.
+    /// Finds the library's Velnor.log line of each failed call of this process. Every
+    /// process on the machine appends to that one file and each empties it at its own
+    /// first failure, so a line is taken as a failure's own only when:
+    /// <list type="number">
+    /// <item>it was appended since this process last read the file, or was read then and
+    /// not yet claimed by another failure of this process; every line is one entry, so a
+    /// hundred identical lines (one export failing the same way in a loop) are a hundred
+    /// entries, one for each failure, taken oldest first;</item>
+    /// <item>it names the same export and code ("failed" takes any system category);</item>
+    /// <item>its time stamp lies within two seconds before the failure was seen, and not
+    /// after it;</item>
+    /// <item>it holds the failure's hint (the refused frequency) whole, when there is one;</item>
+    /// <item>every line passing those tests reads the same after its time stamp, so
+    /// whichever was this failure's, the text is.</item>
+    /// </list>
+    /// A failing call only leaves a <see cref="LogTicket"/>, without touching the file. The
+    /// file is read when a ticket's line is asked for, or by the failing thread once 256
+    /// tickets wait (unless another thread is reading): only what was appended since the
+    /// last read, each line parsed once, the waiting tickets settled in the order their
+    /// failures were seen.
     /// </summary>
     internal sealed class LogReader
     {
-        internal static readonly LogReader Shared = new LogReader();
+        internal static readonly LogReader Shared = new LogReader(() => LogPath, () => DateTime.Now);
+
+        /// <summary>Tickets that wait before a failing call settles them itself.</summary>
+        internal const int SettleEvery = 256;
 
         private const string LogName = "Velnor.log";
         private const int ReadMax = 1 << 20;
-        private const int PoolMax = 256;
+        private const int LastLineMax = 512;
         private static readonly TimeSpan Window = TimeSpan.FromSeconds(2);
 
-        private static readonly Regex LinePattern = new Regex(
-            @"^\[(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})\] \[Velnor\] \[error\] \[(\w+)\] Error: ([^:\s]+):(-?\d+), (.*)$",
-            RegexOptions.CultureInvariant);
+        // A line of a failure to come can be no older than this before the reader's clock.
+        private static readonly TimeSpan Slack = TimeSpan.FromSeconds(1);
 
-        private sealed class Line
-        {
-            public DateTime Stamp;
-            public string Function = "";
-            public string Category = "";
-            public long Value;
-            public string Message = "";
-            public string Text = "";
-        }
+#if NET8_0_OR_GREATER
+        private static readonly TimeSpan Late = TimeSpan.Zero;
+#else
+        // The .NET Framework's clock moves in steps of up to 15.6 ms, behind the library's.
+        private static readonly TimeSpan Late = TimeSpan.FromMilliseconds(20);
+#endif
 
-        private readonly object gate = new object();
-        private readonly List<Line> pool = new List<Line>();
-        private readonly Queue<string> claimed = new Queue<string>();
+        private readonly Func<string> pathOf;
+        private readonly Func<DateTime> clock;
+
+        private readonly object waitingGate = new object();
+        private List<LogTicket> waiting = new List<LogTicket>();
+
+        // Held while reading the file and settling; the fields below are the reader's.
+        private readonly object readGate = new object();
+        private readonly LogPool pool = new LogPool();
+        private string? path;
         private long offset;
-        private string firstLine = "";
+
+        // The last whole line read (at most 512 bytes, with its time stamp), which ends at
+        // offset: found there again, the file was only appended to since.
+        private byte[] lastLine = new byte[0];
+
+        /// <summary>A reader of the log at pathOf(), with clock giving local time.</summary>
+        internal LogReader(Func<string> pathOf, Func<DateTime> clock)
+        {
+            this.pathOf = pathOf;
+            this.clock = clock;
+        }
 
         /// <summary>The log file's path, formed as the library forms it.</summary>
         internal static string LogPath
@@ -57,7 +83,7 @@ namespace Velnor
         // is set, else /tmp (the C++ library's temp_directory_path).
         private static string TempDirectory()
         {
-            if (Path.DirectorySeparatorChar == '\\')
+            if (NativeLibraries.IsWindows)
             {
                 return Path.GetTempPath();
             }
@@ -66,146 +92,225 @@ namespace Velnor
                 string? value = Environment.GetEnvironmentVariable(name);
                 if (!string.IsNullOrEmpty(value))
                 {
-                    return value;
+                    return value!;
                 }
             }
             return "/tmp";
         }
 
-        internal string? Detail(string function, int code, string? hint, out string? absence)
+        /// <summary>Records a failure just seen on this thread; its line is looked for later.</summary>
+        internal LogTicket Enqueue(string function, int code, string? hint)
         {
-            lock (gate)
+            var ticket = new LogTicket(this, function, code, hint, clock(), pathOf());
+            bool full;
+            lock (waitingGate)
             {
-                DateTime now = DateTime.Now;
+                waiting.Add(ticket);
+                full = waiting.Count >= SettleEvery;
+            }
+            if (full && Monitor.TryEnter(readGate))
+            {
                 try
                 {
-                    ReadNew();
+                    SettleWaiting();
                 }
-                catch (Exception error)
+                finally
                 {
-                    if (!(error is IOException || error is UnauthorizedAccessException || error is NotSupportedException))
-                    {
-                        throw;
-                    }
-                    absence = LogPath + " could not be read: " + error.Message;
-                    return null;
+                    Monitor.Exit(readGate);
                 }
-                DateTime oldest = now - Window;
-                DateTime latest = now + TimeSpan.FromSeconds(0.5);
-                pool.RemoveAll(line => line.Stamp < oldest);
-                var candidates = pool.Where(line => line.Function == function && line.Stamp <= latest &&
-                                                    SameCode(line, code) &&
-                                                    (hint == null || line.Message.Contains(hint))).ToList();
-                if (candidates.Count == 0)
-                {
-                    absence = "no new line of " + LogPath + " names this failure of " + function;
-                    return null;
-                }
-                if (candidates.Any(line => line.Message != candidates[0].Message))
-                {
-                    absence = "several new lines of " + LogPath + " could be this failure's, and they differ";
-                    return null;
-                }
-                pool.Remove(candidates[0]);
-                claimed.Enqueue(candidates[0].Text);
-                while (claimed.Count > PoolMax)
-                {
-                    claimed.Dequeue();
-                }
-                absence = null;
-                return candidates[0].Text;
             }
+            return ticket;
         }
 
-        private static bool SameCode(Line line, int code)
+        /// <summary>Settles the ticket, and every ticket that waited before it.</summary>
+        internal void Settle(LogTicket ticket)
         {
-            // A system or generic error reaches the caller as "failed".
-            return line.Category == "Velnor" ? line.Value == code : code == -5;
-        }
-
-        private void ReadNew()
-        {
-            using (Stream? file = LogFile.Open(LogPath))
+            lock (readGate)
             {
-                if (file == null)
+                if (!ticket.IsSettled)
                 {
-                    return;
-                }
-                long size = file.Length;
-                string first = ReadFirstLine(file);
-                bool emptied = size < offset || (firstLine != "" && first != firstLine);
-                long start = emptied ? 0 : offset;
-                if (size - start > ReadMax)
-                {
-                    start = size - ReadMax;
-                }
-                var data = new byte[size - start];
-                file.Seek(start, SeekOrigin.Begin);
-                int read = 0;
-                while (read < data.Length)
-                {
-                    int n = file.Read(data, read, data.Length - read);
-                    if (n <= 0)
-                    {
-                        break;
-                    }
-                    read += n;
-                }
-                // Only whole lines: the rest is read next time.
-                int end = Array.LastIndexOf(data, (byte)'\n', Math.Max(read - 1, 0)) + 1;
-                if (read == 0)
-                {
-                    end = 0;
-                }
-                int from = 0;
-                if (start > 0 && (emptied || start != offset))
-                {
-                    // Started inside a line: drop its remainder.
-                    from = Array.IndexOf(data, (byte)'\n', 0, end) + 1;
-                }
-                firstLine = first;
-                offset = start + end;
-                string chunk = Encoding.UTF8.GetString(data, from, Math.Max(end - from, 0));
-                foreach (string raw in chunk.Split('\n'))
-                {
-                    Line? line = Parse(raw.TrimEnd('\r'));
-                    if (line != null && !claimed.Contains(line.Text) && !pool.Any(p => p.Text == line.Text))
-                    {
-                        pool.Add(line);
-                    }
-                }
-                if (pool.Count > PoolMax)
-                {
-                    pool.RemoveRange(0, pool.Count - PoolMax);
+                    SettleWaiting();
                 }
             }
         }
 
-        private static string ReadFirstLine(Stream file)
+        private void SettleWaiting()
         {
-            var head = new byte[512];
-            int n = file.Read(head, 0, head.Length);
-            int end = Array.IndexOf(head, (byte)'\n', 0, n);
-            return end < 0 ? "" : Encoding.UTF8.GetString(head, 0, end);
+            List<LogTicket> batch;
+            lock (waitingGate)
+            {
+                batch = waiting;
+                waiting = new List<LogTicket>();
+            }
+            string? readFrom = null;
+            string? failure = null;
+            try
+            {
+                foreach (LogTicket ticket in batch)
+                {
+                    if (ticket.Path != readFrom)
+                    {
+                        readFrom = ticket.Path;
+                        failure = ReadNew(readFrom);
+                    }
+                    if (failure != null)
+                    {
+                        ticket.Settle(null, failure);
+                    }
+                    else
+                    {
+                        Match(ticket);
+                    }
+                }
+            }
+            finally
+            {
+                foreach (LogTicket ticket in batch)
+                {
+                    if (!ticket.IsSettled)
+                    {
+                        ticket.Settle(null, "the log reader stopped before it looked for this failure's line");
+                    }
+                }
+                pool.Prune(clock() - Window - Slack);
+            }
         }
 
-        private static Line? Parse(string text)
+        private void Match(LogTicket ticket)
         {
-            Match match = LinePattern.Match(text);
-            DateTime stamp;
-            long value;
-            if (!match.Success ||
-                !DateTime.TryParseExact(match.Groups[1].Value, "yyyy-MM-dd HH:mm:ss.fff", CultureInfo.InvariantCulture,
-                                        DateTimeStyles.AssumeLocal, out stamp) ||
-                !long.TryParse(match.Groups[4].Value, NumberStyles.AllowLeadingSign, CultureInfo.InvariantCulture, out value))
+            string? text;
+            switch (pool.Claim(ticket.Function, ticket.Code, ticket.Hint, ticket.Seen - Window, ticket.Seen + Late, out text))
             {
+                case LogPool.Outcome.Found:
+                    ticket.Settle(text, null);
+                    break;
+                case LogPool.Outcome.Ambiguous:
+                    ticket.Settle(null, "several new lines of " + ticket.Path + " could be this failure's, and they differ");
+                    break;
+                default:
+                    ticket.Settle(null, "no new line of " + ticket.Path + " names this failure of " + ticket.Function);
+                    break;
+            }
+        }
+
+        // Reads what was appended to the file since the last read into the pool; null, or
+        // why the file could not be read.
+        private string? ReadNew(string file)
+        {
+            bool switched = file != path;
+            if (switched)
+            {
+                // Another file under another temporary folder: its lines are read from its start.
+                pool.Clear();
+                path = file;
+                offset = 0;
+                lastLine = new byte[0];
+            }
+            try
+            {
+                using (LogFile? log = LogFile.Open(file))
+                {
+                    if (log != null)
+                    {
+                        ReadNew(log, switched);
+                    }
+                }
                 return null;
             }
-            return new Line
+            catch (Exception error)
             {
-                Stamp = stamp, Function = match.Groups[2].Value, Category = match.Groups[3].Value,
-                Value = value, Message = match.Groups[5].Value, Text = text
-            };
+                // A line is a detail of a failure already reported: whatever the file does,
+                // asking for the line must not throw.
+                return file + " could not be read: " + error.Message;
+            }
+        }
+
+        private void ReadNew(LogFile log, bool switched)
+        {
+            long size = log.Length;
+            bool emptied = switched || size < offset;
+            // One read, from the start of the last line read, which must still be there.
+            long start = emptied ? 0 : offset - lastLine.Length;
+            long first = Math.Max(start, size - ReadMax);
+            byte[] data = ReadFrom(log, first, size);
+            int from = 0;
+            if (!emptied && first == start && lastLine.Length != 0)
+            {
+                if (Starts(data, lastLine))
+                {
+                    from = lastLine.Length;
+                }
+                else
+                {
+                    // Emptied (another process's first failure) and written again past it.
+                    emptied = true;
+                    first = Math.Max(0, size - ReadMax);
+                    data = ReadFrom(log, first, size);
+                }
+            }
+            if (first > (emptied ? 0 : start))
+            {
+                // More was appended than is read at once: begin at a line's start.
+                from = Array.IndexOf(data, (byte)'\n', from) + 1;
+            }
+            // Only whole lines: the rest is read next time.
+            int end = Array.LastIndexOf(data, (byte)'\n') + 1;
+            if (end <= from)
+            {
+                if (emptied)
+                {
+                    offset = first + end;
+                    lastLine = new byte[0];
+                }
+                return;
+            }
+            int lastStart = end >= 2 ? Array.LastIndexOf(data, (byte)'\n', end - 2) + 1 : 0;
+            lastLine = end - lastStart <= LastLineMax ? Slice(data, lastStart, end - lastStart) : new byte[0];
+            offset = first + end;
+            pool.Add(Entries(Encoding.UTF8.GetString(data, from, end - from)), emptied);
+        }
+
+        // The bytes from first to size, fewer when the file shrank meanwhile.
+        private static byte[] ReadFrom(LogFile log, long first, long size)
+        {
+            var data = new byte[Math.Max(size - first, 0)];
+            int read = log.ReadAt(first, data);
+            return read == data.Length ? data : Slice(data, 0, read);
+        }
+
+        private static IEnumerable<LogEntry> Entries(string chunk)
+        {
+            foreach (string raw in chunk.Split('\n'))
+            {
+                LogEntry? entry = LogEntry.Parse(raw.TrimEnd('\r'));
+                if (entry != null)
+                {
+                    yield return entry;
+                }
+            }
+        }
+
+        private static byte[] Slice(byte[] data, int at, int count)
+        {
+            var part = new byte[count];
+            Array.Copy(data, at, part, 0, count);
+            return part;
+        }
+
+        private static bool Starts(byte[] data, byte[] head)
+        {
+            if (data.Length < head.Length)
+            {
+                return false;
+            }
+            for (int i = 0; i < head.Length; ++i)
+            {
+                if (data[i] != head[i])
+                {
+                    return false;
+                }
+            }
+            return true;
         }
     }
 }
