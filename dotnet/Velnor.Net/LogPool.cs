@@ -184,7 +184,7 @@ namespace Velnor
         {
             private readonly LogEntry sample;
             private readonly List<LogEntry> entries = new List<LogEntry>();
-            private int first; // no unclaimed entry before it
+            private int first; // the entries before it are claimed or dropped
 
             // The last question asked of the sample, as one burst asks it again and again.
             private bool asked;
@@ -257,16 +257,22 @@ namespace Velnor
                 }
             }
 
-            // Whether the group is empty afterwards.
+            // Drops the claimed and old lines at the front (lines come in time order, so
+            // that is where they gather) and the oldest beyond most; whether the group is
+            // empty afterwards. Costs nothing when nothing is to go.
             internal bool Prune(DateTime before, int most)
             {
-                entries.RemoveAll(entry => entry.Claimed || entry.Stamp < before);
-                if (entries.Count > most)
+                while (first < entries.Count && (entries[first].Claimed || entries[first].Stamp < before))
                 {
-                    entries.RemoveRange(0, entries.Count - most);
+                    ++first;
                 }
-                first = 0;
-                return entries.Count == 0;
+                first = Math.Max(first, entries.Count - most);
+                if (first > 0 && first * 2 >= entries.Count)
+                {
+                    entries.RemoveRange(0, first);
+                    first = 0;
+                }
+                return first == entries.Count;
             }
         }
     }
