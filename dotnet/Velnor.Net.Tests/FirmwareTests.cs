@@ -200,6 +200,9 @@ namespace Velnor.Tests
                 ClassicAssert.AreEqual(new VersionInfo(2, 0, 0, "2.0.0"), version);
             }
             ClassicAssert.AreEqual("vl_device_update_start_async", refused.Function);
+            StringAssert.StartsWith("vl_device_update_start_async failed: update_invalid_status (-8): the board is not idle: " +
+                                    "another update is running on it, or one was left half-way; once no update runs any " +
+                                    "more, ResetUpdate() abandons it and a new update can start", refused.Message);
         }
 
         // Cancelled before anything is sent (-1), after that many blocks, or never (0).

@@ -17,7 +17,12 @@ namespace Velnor
         /// <exception cref="VelnorException">The board refused the start.</exception>
         public void StartUpdate()
         {
-            Check(NativeMethods.vl_device_update_start_async(Handle), "vl_device_update_start_async");
+            int rc = NativeMethods.vl_device_update_start_async(Handle);
+            if (rc != 0)
+            {
+                throw VelnorException.Of(rc, "vl_device_update_start_async", null,
+                                         rc == (int)ResultCode.UpdateInvalidStatus ? FirmwareUpdate.RefusedStartAdvice : null);
+            }
         }
 
         /// <summary>Polls the update.</summary>

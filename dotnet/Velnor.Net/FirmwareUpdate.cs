@@ -22,6 +22,11 @@ namespace Velnor
         /// <summary>The longest wait for each of the board's phases when none is given.</summary>
         internal static readonly TimeSpan DefaultTimeout = TimeSpan.FromSeconds(30);
 
+        /// <summary>What a caller whose start the board refused as out of order can do.</summary>
+        internal const string RefusedStartAdvice =
+            "the board is not idle: another update is running on it, or one was left half-way; " +
+            "once no update runs any more, ResetUpdate() abandons it and a new update can start";
+
         private const int LongestPause = 50;
 
         private readonly Board board;
@@ -94,7 +99,7 @@ namespace Velnor
                 if (rc == (int)ResultCode.UpdateInvalidStatus)
                 {
                     // Another update is running on the board (or was left half-way): not ours to reset.
-                    throw VelnorException.Of(rc, "vl_device_update_start_async");
+                    throw VelnorException.Of(rc, "vl_device_update_start_async", null, RefusedStartAdvice);
                 }
                 try
                 {

@@ -94,7 +94,8 @@ namespace Velnor
     [Serializable]
     public sealed class UpdateInvalidStatusException : VelnorException
     {
-        internal UpdateInvalidStatusException(string function, LogTicket ticket) : base(-8, function, ticket) { }
+        internal UpdateInvalidStatusException(string function, LogTicket ticket, string? advice)
+            : base(-8, function, ticket, advice) { }
 
 #if NET8_0_OR_GREATER
         [Obsolete(LegacyFormatter.Message, DiagnosticId = LegacyFormatter.DiagnosticId, UrlFormat = LegacyFormatter.Url)]

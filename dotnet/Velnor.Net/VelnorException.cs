@@ -62,9 +62,10 @@ namespace Velnor
             logLineAbsence = "no export failed: " + function + " found this failure itself, so Velnor.log has no line for it";
         }
 
-        // The exception of a failed call whose line is looked for later.
-        private protected VelnorException(int code, string function, LogTicket ticket)
-            : base(Describe(code, function))
+        // The exception of a failed call whose line is looked for later; advice, when
+        // given, follows the code in the message and says what the caller can do.
+        private protected VelnorException(int code, string function, LogTicket ticket, string? advice = null)
+            : base(advice == null ? Describe(code, function) : Describe(code, function) + ": " + advice)
         {
             ResultCode = (ResultCode)code;
             Function = function;
@@ -178,7 +179,8 @@ namespace Velnor
         /// <param name="code">The result code the export returned.</param>
         /// <param name="function">The export's name.</param>
         /// <param name="hint">Text the failure's line holds whole: the refused frequency as "123456789Hz".</param>
-        internal static VelnorException Of(int code, string function, string? hint = null)
+        /// <param name="advice">What the caller can do, for the message; null for none.</param>
+        internal static VelnorException Of(int code, string function, string? hint = null, string? advice = null)
         {
             LogTicket ticket = LogReader.Shared.Enqueue(function, code, hint);
             switch (code)
@@ -190,7 +192,7 @@ namespace Velnor
                 case -5: return new CallFailedException(function, ticket);
                 case -6: return new NoMemoryException(function, ticket);
                 case -7: return new InvalidDeviceTypeException(function, ticket);
-                case -8: return new UpdateInvalidStatusException(function, ticket);
+                case -8: return new UpdateInvalidStatusException(function, ticket, advice);
                 case -9: return new InvalidBoardDataException(function, ticket);
                 case -10: return new DriverTimeoutException(function, ticket);
                 case -11: return new PllNotLockedException(function, ticket);
