@@ -60,8 +60,8 @@ build tsan host-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 
 build fuzz host-fuzz && run_ctest fuzz build/host-fuzz -L fuzz
 if [ -x build/host-fuzz/bin/fuzz_export_sequence ]; then
-  echo "== fuzz: bounded run, ${VELNOR_FUZZ_SECONDS:-60} s per harness"
-  if scripts/run-fuzzers.sh build/host-fuzz "${VELNOR_FUZZ_SECONDS:-60}"; then
+  echo "== fuzz: bounded run, ${VELNOR_FUZZ_SECONDS:-45} s per harness"
+  if scripts/run-fuzzers.sh build/host-fuzz "${VELNOR_FUZZ_SECONDS:-45}"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
