@@ -11,18 +11,9 @@
 # it go to velnor_bench, e.g. --benchmark_filter=clock.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build_dir="${1:-$root/build/host-release}"
+source "$root/scripts/release-build.sh"
+release_build_dir "${1:-}" -DVELNOR_BUILD_BENCH=ON
 shift $(($# > 0 ? 1 : 0))
-build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
-
-if [[ ! -f "$build_dir/CMakeCache.txt" ]]; then
-  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELNOR_BUILD_BENCH=ON \
-    -DVELNOR_BUILD_TOOLS=OFF >/dev/null
-fi
-build_type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")"
-if [[ "$build_type" != "Release" ]]; then
-  echo "warning: $build_dir is a '$build_type' build; figures are only meaningful for Release" >&2
-fi
 cmake --build "$build_dir" -j 2 --target velnor_bench velnor_first_failure velnor_watch_latency >&2
 
 results="$build_dir/bench-results"
