@@ -206,5 +206,21 @@ namespace Velnor.Tests
                 ClassicAssert.AreEqual(new[] { "+" + PathOf(0) }, seen.WaitFor(1));
             }
         }
+
+        // What the end of the process runs: watchers started and never disposed stop, so the
+        // process does not wait for their threads.
+        [Test]
+        public void TheEndOfTheProcessDisposesTheWatchersLeftRunning()
+        {
+            var left = new[] { new BoardWatcher(), new BoardWatcher() };
+            foreach (BoardWatcher watcher in left)
+            {
+                watcher.Start(true);
+            }
+            ClassicAssert.AreEqual(2, Simulation.WatchCount);
+            BoardWatcher.DisposeRunning(null, EventArgs.Empty);
+            ClassicAssert.AreEqual(0, Simulation.WatchCount);
+            Assert.Throws<ObjectDisposedException>(() => left[0].Start(true));
+        }
     }
 }

@@ -189,7 +189,8 @@ namespace Velnor
             }
         }
 
-        private static void DisposeRunning(object? sender, EventArgs e)
+        // At the end of the process: every watcher still running, disposed.
+        internal static void DisposeRunning(object? sender, EventArgs e)
         {
             BoardWatcher[] running;
             lock (Running)
