@@ -1,7 +1,7 @@
 /*
  * velnor_trace_format.h - the layout of a Velnor trace, the file the
- * recording build of the library writes (Velnor-trace-<pid>.pcapng) and the
- * virtual platform replays.
+ * recording build of the library writes (Velnor-trace-*.pcapng, named in
+ * docs/traces.md) and the virtual platform replays.
  *
  * A trace is a pcapng file, little-endian, one section:
  *   - a section header block whose shb_userappl option names the recording
@@ -34,6 +34,11 @@
 #define VLTR_OPT_IF_TSRESOL 9u
 #define VLTR_OPT_EPB_PACKETID 5u
 #define VLTR_TSRESOL_NANOSECONDS 9u
+
+/* The most bytes a trace file holds: the recording build stops its trace
+ * before a record would take the file past it, and the readers read at most
+ * this much of a file. */
+#define VLTR_MAX_FILE_SIZE 1073741824ull /* 1 GiB */
 
 /* Interface 0: the configuration manager (and requests on handles no recorded
  * open gave). */
