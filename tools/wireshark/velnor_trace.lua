@@ -1,4 +1,4 @@
--- Wireshark dissector for Velnor traces (Velnor-trace-<pid>.pcapng, written
+-- Wireshark dissector for Velnor traces (Velnor-trace-*.pcapng, written
 -- by the recording build of the library). Each packet is one platform call:
 -- a 64-byte little-endian record header, the call's input bytes, then its
 -- output bytes (docs/traces.md). For DeviceIoControl the request is named
@@ -6,7 +6,7 @@
 -- names its result codes, and the fields of each request's input and payload
 -- are shown.
 --
---   tshark -X lua_script:tools/wireshark/velnor_trace.lua -r Velnor-trace-1234.pcapng -V
+--   tshark -X lua_script:tools/wireshark/velnor_trace.lua -r TRACE.pcapng -V
 --   or copy the file into Wireshark's personal plugins folder.
 
 local velnor = Proto("velnor", "Velnor platform call")
@@ -16,7 +16,9 @@ local kinds = {
     [2] = "CreateFileW", [3] = "CloseHandle", [4] = "DeviceIoControl", [5] = "GetLastError",
 }
 
--- Request n is control code 0x222000 + 4n (velnor_board_protocol.h).
+-- Request n is control code 0x222000 + 4n (velnor_board_protocol.h); any
+-- other code is not a board request and is shown as its code alone.
+local first_code = 0x222000
 local requests = {
     [0] = "get_driver_version", [1] = "get_firmware_version", [2] = "update_start",
     [3] = "update_status", [4] = "update_write", [5] = "update_complete", [6] = "update_reset",
@@ -65,7 +67,8 @@ f.in_size = ProtoField.uint32("velnor.in_size", "Input bytes recorded", base.DEC
 f.out_size = ProtoField.uint32("velnor.out_size", "Output bytes recorded", base.DEC)
 f.guid = ProtoField.guid("velnor.class", "Interface class")
 f.path = ProtoField.string("velnor.path", "Path")
-f.list = ProtoField.string("velnor.list", "Interface list")
+f.list = ProtoField.none("velnor.list", "Interface list")
+f.list_path = ProtoField.string("velnor.list.path", "Listed path")
 f.status = ProtoField.int32("velnor.status", "Status", base.DEC, statuses)
 f.major = ProtoField.uint32("velnor.version.major", "Major", base.DEC)
 f.minor = ProtoField.uint32("velnor.version.minor", "Minor", base.DEC)
@@ -86,8 +89,37 @@ f.block_offset = ProtoField.uint32("velnor.update.offset", "Block offset", base.
 f.block_length = ProtoField.uint32("velnor.update.length", "Block length", base.DEC)
 f.data = ProtoField.bytes("velnor.data", "Data")
 
+-- A record that is not whole, or a field that does not fit its record, is
+-- flagged as malformed where Wireshark's expert view lists it.
+local malformed = ProtoExpert.new("velnor.malformed", "Malformed Velnor record",
+                                  expert.group.MALFORMED, expert.severity.ERROR)
+velnor.experts = { malformed }
+
 local function utf16(range)
     return range:le_ustring()
+end
+
+-- A UTF-16LE list of NUL-terminated paths, ended by an empty one: the
+-- paths' ranges in order (le_ustring alone stops at the first NUL).
+local function list_paths(range)
+    local paths = {}
+    local start = 0
+    local units = math.floor(range:len() / 2)
+    for i = 0, units - 1 do
+        if range(2 * i, 2):le_uint() == 0 then
+            if i == start then break end
+            paths[#paths + 1] = range(2 * start, 2 * (i - start))
+            start = i + 1
+        end
+    end
+    return paths
+end
+
+-- The board request of a control code, or nil when the code is not one.
+local function request_of(code)
+    local offset = code - first_code
+    if offset < 0 or offset % 4 ~= 0 then return nil end
+    return math.floor(offset / 4)
 end
 
 local function version(tree, range, label)
@@ -154,9 +186,13 @@ local function request_reply(tree, fn, range)
 end
 
 function velnor.dissector(buffer, pinfo, root)
-    if buffer:len() < 64 or buffer(0, 2):le_uint() ~= 64 then return 0 end
     pinfo.cols.protocol = "Velnor"
     local tree = root:add(velnor, buffer(), "Velnor platform call")
+    if buffer:len() < 64 or buffer(0, 2):le_uint() ~= 64 then
+        tree:add_proto_expert_info(malformed, "record header of the wrong size")
+        pinfo.cols.info = "Velnor record with a header of the wrong size"
+        return buffer:len()
+    end
     local kind = buffer(2, 1):uint()
     local in_size = buffer(56, 4):le_uint()
     local out_size = buffer(60, 4):le_uint()
@@ -170,9 +206,12 @@ function velnor.dissector(buffer, pinfo, root)
     tree:add_le(f.last_error, buffer(36, 4))
     local name = kinds[kind] or ("call " .. kind)
     local info = name
-    if 64 + in_size + out_size > buffer:len() then
-        tree:add_expert_info(PI_MALFORMED, PI_ERROR, "record sizes exceed the packet")
-        pinfo.cols.info = info .. " [cut short]"
+    if kinds[kind] == nil then
+        tree:add_proto_expert_info(malformed, "unknown call kind " .. kind)
+    end
+    if 64 + in_size + out_size ~= buffer:len() then
+        tree:add_proto_expert_info(malformed, "record data sizes do not add up to the packet")
+        pinfo.cols.info = info .. " [malformed]"
         return buffer:len()
     end
     local input = in_size > 0 and buffer(64, in_size) or nil
@@ -184,7 +223,12 @@ function velnor.dissector(buffer, pinfo, root)
         tree:add_le(f.p0, buffer(40, 4))
         tree:add_le(f.list_length, buffer(44, 4))
         if input and in_size >= 16 then tree:add_le(f.guid, input(0, 16)) end
-        if output then tree:add(f.list, output, utf16(output):gsub("%z", " | ")) end
+        if output then
+            local paths = list_paths(output)
+            local t = tree:add(f.list, output)
+            t:append_text(string.format(": %d %s", #paths, #paths == 1 and "path" or "paths"))
+            for _, path in ipairs(paths) do t:add(f.list_path, path, utf16(path)) end
+        end
         info = info .. string.format(" -> %d, %d characters", buffer(32, 4):le_uint(),
                                      buffer(44, 4):le_uint())
     elseif kind == 2 then
@@ -200,12 +244,12 @@ function velnor.dissector(buffer, pinfo, root)
     elseif kind == 4 then
         local code = buffer(40, 4):le_uint()
         tree:add_le(f.code, buffer(40, 4))
-        local fn = (code - 0x222000) / 4
-        tree:add(f.request, buffer(40, 4), fn)
+        local fn = request_of(code)
+        if fn ~= nil then tree:add(f.request, buffer(40, 4), fn) end
         tree:add_le(f.in_length, buffer(44, 4))
         tree:add_le(f.capacity, buffer(48, 4))
         tree:add_le(f.returned, buffer(52, 4))
-        info = info .. " " .. (requests[fn] or string.format("0x%X", code))
+        info = info .. " " .. (fn ~= nil and requests[fn] or string.format("0x%X", code))
         if input then
             local t = tree:add(input, "Input")
             request_input(t, fn, input)
