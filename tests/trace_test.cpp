@@ -89,8 +89,18 @@ std::vector<outcome_t> run_session() {
     return out;
 }
 
+// The process's one trace, Velnor-trace-<pid>-<time>-<digits>.pcapng in the
+// private temporary directory; before the first record there is none, and
+// the name returned names no file.
 std::filesystem::path trace_file() {
-    return velnor_test::temp_dir() / ("Velnor-trace-" + std::to_string(::getpid()) + ".pcapng");
+    const std::string head = "Velnor-trace-" + std::to_string(::getpid()) + "-";
+    for (const auto& entry : std::filesystem::directory_iterator(velnor_test::temp_dir())) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, head.size(), head) == 0 && entry.path().extension() == ".pcapng") {
+            return entry.path();
+        }
+    }
+    return velnor_test::temp_dir() / (head + "none.pcapng");
 }
 
 std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path) {
