@@ -1,5 +1,5 @@
-// The temporary directory and the log file on a POSIX host: names are bytes,
-// so the narrow text is the name itself.
+// The temporary directory and the files the library owns in it (the log, the
+// traces) on a POSIX host: names are bytes, so the narrow text is the name itself.
 #include "platform/os.h"
 
 #include <fcntl.h>
@@ -19,6 +19,32 @@ namespace {
 
 int descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
+}
+
+// The error value that names what a file's status shows in the way: 0 for a
+// regular file with one name.
+int refusal_of_file(const struct stat& info) {
+    if (S_ISLNK(info.st_mode)) {
+        return ELOOP;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return ENOTSUP; // a FIFO with a reader, a device, a socket
+    }
+    return info.st_nlink != 1 ? EMLINK : 0;
+}
+
+// What holds a name that a new file could not take, for the line that says
+// why: the link, folder or other file there, or EEXIST for a plain file.
+int what_is_at(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) != 0) {
+        return EEXIST; // gone again since
+    }
+    const int error = refusal_of_file(info);
+    return error != 0 ? error : EEXIST;
 }
 
 } // namespace
@@ -45,19 +71,19 @@ owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, 
     : write_failure_(std::string("Failed writing to the ") + what) {
     // O_NOFOLLOW: a planted link fails here (ELOOP) instead of naming the
     // file to empty. O_NONBLOCK: a FIFO without a reader fails at once
-    // (ENXIO) instead of waiting for one; on a regular file it changes nothing.
-    const int fd = ::open(
-        file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    // (ENXIO) instead of waiting for one; on a regular file it changes
+    // nothing. O_EXCL: a new file's name that exists fails (EEXIST), whatever
+    // it names, and is never opened.
+    const bool create_new = taking == taking_t::create_new;
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
+                      (create_new ? O_EXCL : 0);
+    const int fd = ::open(file.c_str(), flags, create_new ? 0600 : 0666);
     if (fd < 0) {
-        fail_to_own(what, file, errno);
+        const int error = errno;
+        fail_to_own(what, file, create_new && error == EEXIST ? what_is_at(file) : error);
     }
     struct stat info {};
-    const bool read = ::fstat(fd, &info) == 0;
-    int error = read ? 0 : errno;
-    // A FIFO with a reader, a device, or a second name of another file.
-    if (read && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
-        error = ENOTSUP;
-    }
+    int error = ::fstat(fd, &info) != 0 ? errno : refusal_of_file(info);
     if (error == 0 && taking == taking_t::empty && ::ftruncate(fd, 0) != 0) {
         error = errno;
     }
@@ -66,6 +92,26 @@ owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, 
         fail_to_own(what, file, error);
     }
     handle_ = fd;
+}
+
+file_refusal_t file_refusal_of(const std::error_code& error) {
+    if (error.category() != std::system_category()) {
+        return file_refusal_t::other;
+    }
+    switch (error.value()) {
+    case ELOOP:
+        return file_refusal_t::link;
+    case EISDIR:
+    case ENXIO:
+    case ENOTSUP:
+        return file_refusal_t::not_regular;
+    case EMLINK:
+        return file_refusal_t::second_name;
+    case EEXIST:
+        return file_refusal_t::name_taken;
+    default:
+        return file_refusal_t::other;
+    }
 }
 
 owned_file_t::~owned_file_t() {
@@ -79,7 +125,7 @@ void owned_file_t::append(const char* data, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            throw std::system_error(errno, std::generic_category(), write_failure_);
+            throw std::system_error(errno, std::system_category(), write_failure_);
         }
         data += written;
         size -= static_cast<std::size_t>(written);

@@ -1,6 +1,6 @@
 // The temporary directory on Windows: the system's wide text, its narrow
 // form in the file functions' code page, a hold on the directory, and the
-// log file in it.
+// files the library owns in it (the log, the traces).
 #include "platform/os.h"
 
 #include <locale.h>
@@ -33,6 +33,37 @@ HANDLE as_handle(std::intptr_t handle) {
 HANDLE open_directory(const std::filesystem::path& dir, DWORD share) {
     return ::CreateFileW(dir.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The error value that names what an open handle shows in the way:
+// ERROR_SUCCESS for a regular file with one name.
+DWORD refusal_of_file(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info) == 0) {
+        return ::GetLastError();
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return ERROR_CANT_RESOLVE_FILENAME;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return ERROR_NOT_SUPPORTED;
+    }
+    return info.nNumberOfLinks != 1 ? ERROR_TOO_MANY_LINKS : ERROR_SUCCESS;
+}
+
+// What holds a name that a new file could not take, for the line that says
+// why: opened for its attributes only, never followed, never written.
+DWORD what_is_at(const std::filesystem::path& file) {
+    const HANDLE handle = ::CreateFileW(
+        file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return ERROR_FILE_EXISTS;
+    }
+    const DWORD error = refusal_of_file(handle);
+    ::CloseHandle(handle);
+    return error != ERROR_SUCCESS ? error : ERROR_FILE_EXISTS;
 }
 
 } // namespace
@@ -116,22 +147,19 @@ directory_hold_t::~directory_hold_t() {
 owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, taking_t taking)
     : write_failure_(std::string("Failed writing to the ") + what) {
     // FILE_FLAG_OPEN_REPARSE_POINT opens a planted link itself, not what it
-    // names, so that it can be refused below untouched.
+    // names, so that it can be refused below untouched. CREATE_NEW: a new
+    // file's name that exists fails, whatever it names, and is never opened.
+    const bool create_new = taking == taking_t::create_new;
     const HANDLE handle =
         ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                      create_new ? CREATE_NEW : OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        fail(what, file, ::GetLastError());
+        const DWORD error = ::GetLastError();
+        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        fail(what, file, create_new && taken ? what_is_at(file) : error);
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool read = ::GetFileInformationByHandle(handle, &info) != 0;
-    DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
-    constexpr DWORD not_a_file = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
-    // A link, a device, or a second name of another file.
-    if (read && (::GetFileType(handle) != FILE_TYPE_DISK ||
-                 (info.dwFileAttributes & not_a_file) != 0 || info.nNumberOfLinks != 1)) {
-        error = ERROR_NOT_SUPPORTED;
-    }
+    DWORD error = refusal_of_file(handle);
     // The file pointer is at the start: this empties the file.
     if (error == ERROR_SUCCESS && taking == taking_t::empty && !::SetEndOfFile(handle)) {
         error = ::GetLastError();
@@ -141,6 +169,25 @@ owned_file_t::owned_file_t(const std::filesystem::path& file, const char* what, 
         fail(what, file, error);
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
+}
+
+file_refusal_t file_refusal_of(const std::error_code& error) {
+    if (error.category() != std::system_category()) {
+        return file_refusal_t::other;
+    }
+    switch (static_cast<DWORD>(error.value())) {
+    case ERROR_CANT_RESOLVE_FILENAME:
+        return file_refusal_t::link;
+    case ERROR_NOT_SUPPORTED:
+        return file_refusal_t::not_regular;
+    case ERROR_TOO_MANY_LINKS:
+        return file_refusal_t::second_name;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return file_refusal_t::name_taken;
+    default:
+        return file_refusal_t::other;
+    }
 }
 
 owned_file_t::~owned_file_t() {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 // The recording build compiles the real backend a second time with
 // VELNOR_OS_FORWARDED defined, which names its calls velnor::os_forwarded;
@@ -65,17 +66,19 @@ private:
 // trace), held open for appending and closed with its owner. The name is
 // opened as it stands, in one step: a symbolic link (on Windows any reparse
 // point) is not followed, a FIFO or device is not waited on, and only a
-// regular file with no second name is taken; it is made when missing (never
-// a folder) and, unless kept, emptied once taken. Anything else is left as it was and the
-// constructor throws std::filesystem::filesystem_error naming what (the
-// system's error value: a planted link is ELOOP on POSIX, anything but a
-// regular file ENOTSUP, or ERROR_NOT_SUPPORTED on Windows).
+// regular file with no second name is taken. The log's file is made when
+// missing (never a folder) and, unless kept, emptied once taken. A trace's
+// file is always made new (owner-only on POSIX, 0600): a name that exists is
+// never opened, whatever it is. Anything else is left as it was and the
+// constructor throws std::filesystem::filesystem_error with the system's own
+// error value for each case, which file_refusal_of() names.
 class owned_file_t {
 public:
-    // Whether taking the file empties it (the library's log and trace, once
-    // per process) or keeps what is in it (a companion library's lines,
-    // added to the log the library owns).
-    enum class taking_t { empty, keep };
+    // Whether taking the file empties it (the library's log, once per
+    // process), keeps what is in it (a companion library's lines, added to
+    // the log the library owns), or makes a new file under a name nothing
+    // has (a trace).
+    enum class taking_t { empty, keep, create_new };
 
     owned_file_t(const std::filesystem::path& file, const char* what,
                  taking_t taking = taking_t::empty);
@@ -84,13 +87,28 @@ public:
     owned_file_t& operator=(const owned_file_t&) = delete;
 
     // Writes the bytes at the file's end, wherever other processes' lines
-    // have moved it. Throws std::system_error ("Failed writing to the <what>")
-    // when they cannot all be written.
+    // have moved it. Throws std::system_error ("Failed writing to the
+    // <what>", the system's error value) when they cannot all be written.
     void append(const char* data, std::size_t size);
 
 private:
     std::intptr_t handle_; // a file descriptor on POSIX, a HANDLE on Windows
     std::string write_failure_;
 };
+
+// What kept owned_file_t from a file, named from the system's error value
+// itself (never through std::errc, which not every standard library maps for
+// Windows' values):
+//   link         a symbolic link (POSIX ELOOP; Windows any reparse point,
+//                ERROR_CANT_RESOLVE_FILENAME)
+//   not_regular  a folder, FIFO, device or socket (EISDIR, ENXIO, ENOTSUP;
+//                ERROR_NOT_SUPPORTED)
+//   second_name  a regular file with another name too, a hard link
+//                (EMLINK; ERROR_TOO_MANY_LINKS)
+//   name_taken   a regular file that a new file's name already names
+//                (EEXIST; ERROR_FILE_EXISTS)
+//   other        anything else: no access, no space, no such folder, ...
+enum class file_refusal_t { link, not_regular, second_name, name_taken, other };
+file_refusal_t file_refusal_of(const std::error_code& error);
 
 } // namespace velnor::VELNOR_OS_NAMESPACE
