@@ -191,13 +191,17 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, LPSECURITY_ATTR
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    const BOOL result = real::CloseHandle(handle);
+    BOOL result = 0;
     trace_call_t call;
     call.kind = VLTR_CLOSE_HANDLE;
     call.handle = handle_value(handle);
-    call.result = static_cast<std::uint32_t>(result);
-    call.last_error = real::GetLastError();
-    record(call);
+    // The close and its record in one step: another thread's CreateFileW
+    // that gets the value back is recorded after it, on its own board.
+    trace_writer_t::instance().record_in_order(call, [&](trace_call_t& made) {
+        result = real::CloseHandle(handle);
+        made.result = static_cast<std::uint32_t>(result);
+        made.last_error = real::GetLastError();
+    });
     return result;
 }
 
