@@ -104,14 +104,25 @@ const char* trace_kind_name(std::uint32_t kind) {
     }
 }
 
-bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std::string& error) {
-    trace = trace_t{};
-    if (size < 28 || get32(data) != VLTR_BLOCK_SECTION_HEADER) {
+bool trace_magic_ok(const std::uint8_t* data, std::size_t size, std::string& error) {
+    if (size < 12 || get32(data) != VLTR_BLOCK_SECTION_HEADER) {
         error = "not a pcapng file";
         return false;
     }
     if (get32(data + 8) != VLTR_BYTE_ORDER_MAGIC) {
         error = "not a little-endian pcapng file";
+        return false;
+    }
+    return true;
+}
+
+bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std::string& error) {
+    trace = trace_t{};
+    if (size < 28) {
+        error = "not a pcapng file";
+        return false;
+    }
+    if (!trace_magic_ok(data, size, error)) {
         return false;
     }
     bool have_section = false;
@@ -120,12 +131,14 @@ bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std:
     while (at < size) {
         if (size - at < 12) {
             why = "a block cut short at byte " + std::to_string(at);
+            trace.cut_short = true;
             break;
         }
         const std::uint32_t type = get32(data + at);
         const std::uint32_t length = get32(data + at + 4);
         if (length < 12 || length % 4 != 0 || length > size - at) {
             why = "a block cut short at byte " + std::to_string(at);
+            trace.cut_short = length >= 12 && length % 4 == 0;
             break;
         }
         if (get32(data + at + length - 4) != length) {
@@ -144,12 +157,16 @@ bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std:
                 break;
             }
             have_section = true;
-            read_options(body, body_size, 16,
-                         [&](std::uint32_t code, const std::uint8_t* value, std::uint32_t n) {
-                             if (code == VLTR_OPT_SHB_USERAPPL) {
-                                 trace.application.assign(reinterpret_cast<const char*>(value), n);
-                             }
-                         });
+            if (!read_options(body, body_size, 16,
+                              [&](std::uint32_t code, const std::uint8_t* value, std::uint32_t n) {
+                                  if (code == VLTR_OPT_SHB_USERAPPL) {
+                                      trace.application.assign(reinterpret_cast<const char*>(value),
+                                                               n);
+                                  }
+                              })) {
+                why = "a malformed option in the section header";
+                break;
+            }
         } else if (type == VLTR_BLOCK_INTERFACE) {
             if (body_size < 8 || get16(body) != VLTR_LINKTYPE) {
                 why = "an interface that is not a Velnor trace's (link type 147)";
@@ -157,14 +174,18 @@ bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std:
             }
             std::string name;
             bool nanoseconds = false;
-            read_options(body, body_size, 8,
-                         [&](std::uint32_t code, const std::uint8_t* value, std::uint32_t n) {
-                             if (code == VLTR_OPT_IF_NAME) {
-                                 name.assign(reinterpret_cast<const char*>(value), n);
-                             } else if (code == VLTR_OPT_IF_TSRESOL && n == 1) {
-                                 nanoseconds = value[0] == VLTR_TSRESOL_NANOSECONDS;
-                             }
-                         });
+            if (!read_options(body, body_size, 8,
+                              [&](std::uint32_t code, const std::uint8_t* value, std::uint32_t n) {
+                                  if (code == VLTR_OPT_IF_NAME) {
+                                      name.assign(reinterpret_cast<const char*>(value), n);
+                                  } else if (code == VLTR_OPT_IF_TSRESOL && n == 1) {
+                                      nanoseconds = value[0] == VLTR_TSRESOL_NANOSECONDS;
+                                  }
+                              })) {
+                why =
+                    "a malformed option in an interface description at byte " + std::to_string(at);
+                break;
+            }
             if (!nanoseconds) {
                 why = "an interface without nanosecond time stamps";
                 break;

@@ -35,12 +35,17 @@ struct trace_t {
     std::vector<std::string> interfaces; /* if_name of each interface, by id */
     std::vector<trace_record_t> records; /* in file order */
     std::string damage;                  /* why reading stopped before the end; empty when whole */
+    bool cut_short = false;              /* the damage is the bytes ending inside a block */
 };
 
 /* Reads a trace. False with error set when the bytes are not a trace or are
  * damaged before the first whole record; a later damage keeps the records
  * before it and says why in trace.damage. */
 bool read_trace(const std::uint8_t* data, std::size_t size, trace_t& trace, std::string& error);
+
+/* True when the bytes begin as a little-endian pcapng file does (the first
+ * 12 bytes are enough); otherwise false with error set as read_trace sets it. */
+bool trace_magic_ok(const std::uint8_t* data, std::size_t size, std::string& error);
 
 /* The name of a record's call ("DeviceIoControl", ...), "kind N" for others. */
 const char* trace_kind_name(std::uint32_t kind);

@@ -2,12 +2,11 @@
 // one line each. Works on every build: it reads the file, never a board.
 #include "commands.h"
 #include "errors.h"
-#include "files.h"
 #include "output.h"
 #include "text_escape.h"
 #include "trace_records.h"
 
-#include <trace_reader.h>
+#include <trace_file.h>
 
 #include <iostream>
 #include <memory>
@@ -16,28 +15,26 @@ namespace velnorctl {
 
 namespace {
 
-// As the virtual platform's replay: a larger trace is refused, not read.
-constexpr uint64_t trace_size_limit = uint64_t{1} << 30;
-
 struct show_arguments_t {
     std::string file;
     bool json = false;
 };
 
+// As the virtual platform's replay reads it: a regular file only, at most
+// its first 1 GiB (the rest is named as damage).
 velnor::sim::trace_t read_trace_file(const std::string& file) {
-    const std::string quoted = "'" + printable(file) + "'";
-    const uint64_t size = regular_file_size(file);
-    if (size > trace_size_limit) {
-        throw tool_error_t(exit_code_t::file, quoted + " holds " + std::to_string(size) +
-                                                  " bytes, more than the 1 GiB a trace may hold");
-    }
-    const std::vector<uint8_t> bytes = read_prefix(file, size);
     velnor::sim::trace_t trace;
     std::string error;
-    if (!velnor::sim::read_trace(bytes.data(), bytes.size(), trace, error)) {
-        throw tool_error_t(exit_code_t::file, quoted + " is not a Velnor trace: " + error);
+    switch (velnor::sim::load_trace_file(file, trace, error)) {
+    case velnor::sim::trace_load_t::loaded:
+        return trace;
+    case velnor::sim::trace_load_t::unreadable:
+        throw tool_error_t(exit_code_t::file, "trace '" + printable(file) + "' refused: " + error);
+    case velnor::sim::trace_load_t::not_a_trace:
+        break;
     }
-    return trace;
+    throw tool_error_t(exit_code_t::file,
+                       "'" + printable(file) + "' is not a Velnor trace: " + error);
 }
 
 void show_trace(const show_arguments_t& arguments) {
@@ -71,8 +68,7 @@ void add_trace_commands(CLI::App& app, action_t& chosen) {
     CLI::App* show = trace->add_subcommand(
         "show", "One line per record: sequence, time since the first, thread, call, board, "
                 "request, input, result, input and output bytes");
-    show->add_option("FILE", show_arguments->file, "The trace (Velnor-trace-<pid>.pcapng)")
-        ->required();
+    show->add_option("FILE", show_arguments->file, "The trace (Velnor-trace-*.pcapng)")->required();
     show->add_flag("--json", show_arguments->json, "Print one JSON object instead of the table");
     show->callback(
         [show_arguments, &chosen] { chosen = [show_arguments] { show_trace(*show_arguments); }; });
