@@ -9,15 +9,18 @@
 
 #include <velnor.h>
 #include <velnor_sim.h>
+#include <velnor_trace_format.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -117,6 +120,69 @@ std::string snapshot(const char* name) {
     return copy.string();
 }
 
+// The recording thread's id as the trace writes it.
+std::uint32_t recording_thread() {
+    return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+}
+
+std::uint32_t get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    std::memcpy(bytes.data() + at, &value, 4);
+}
+
+// Where each pcapng block starts, and its type, walking the blocks' lengths.
+std::vector<std::pair<std::size_t, std::uint32_t>>
+blocks_of(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::pair<std::size_t, std::uint32_t>> blocks;
+    for (std::size_t at = 0; at + 12 <= bytes.size(); at += get32(bytes, at + 4)) {
+        blocks.emplace_back(at, get32(bytes, at));
+    }
+    return blocks;
+}
+
+// The offset of record n's (1, 2, ...) 64-byte header: its packet block's
+// start, the block's 8-byte head and the packet block's 20 bytes of fields.
+std::size_t record_at(const std::vector<std::uint8_t>& bytes, std::size_t n) {
+    for (const auto& [at, type] : blocks_of(bytes)) {
+        if (type == VLTR_BLOCK_ENHANCED_PACKET && --n == 0) {
+            return at + 28;
+        }
+    }
+    ADD_FAILURE() << "no such record";
+    return 0;
+}
+
+std::string write_trace(const char* name, const std::vector<std::uint8_t>& bytes) {
+    const std::filesystem::path path = velnor_test::temp_dir() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+// Records 1-3: list size, fetch and open of board 0; 4 set_led on; 5 get_led; 6 close.
+// The steps of the short session, each export's result; none stops the others.
+std::vector<vl_rc> short_session_results() {
+    vl_device* board = nullptr;
+    std::uint32_t led = 0;
+    std::vector<vl_rc> results = {vl_device_open(0, &board)};
+    results.push_back(vl_device_set_id_led_state(board, 1));
+    results.push_back(vl_device_get_id_led_state(board, &led));
+    results.push_back(vl_device_close(board));
+    return results;
+}
+
+std::vector<std::uint8_t> short_trace() {
+    const std::vector<vl_rc> results = short_session_results();
+    EXPECT_EQ(results, std::vector<vl_rc>(4, VL_RC_SUCCESS));
+    return read_bytes(trace_file());
+}
+
 class trace_test : public testing::Test {
 protected:
     void SetUp() override {
@@ -170,10 +236,10 @@ TEST_F(trace_test, a_session_that_leaves_the_trace_fails_where_it_left) {
     ASSERT_EQ(vlsim_load_trace(trace.c_str()), 0);
     ASSERT_EQ(vl_device_open(0, &board), VL_RC_SUCCESS);
     EXPECT_EQ(vl_device_set_id_led_state(board, 2), VL_RC_FAILED);
-    EXPECT_STREQ(vlsim_trace_divergence(),
-                 "\\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}: expected record "
-                 "4, DeviceIoControl 0x222020 input 01000000, reply capacity 4; came "
-                 "DeviceIoControl 0x222020 input 02000000, reply capacity 4");
+    EXPECT_EQ(vlsim_trace_divergence(),
+              "board 0, handle of thread " + std::to_string(recording_thread()) +
+                  ": expected record 4, DeviceIoControl set_led on, reply capacity 4; came "
+                  "DeviceIoControl set_led blink, reply capacity 4");
     // The record stays the expected one: the recorded call still replays.
     EXPECT_EQ(vl_device_set_id_led_state(board, 1), VL_RC_SUCCESS);
     EXPECT_EQ(vl_device_close(board), VL_RC_SUCCESS);
@@ -259,6 +325,279 @@ TEST_F(trace_test, records_from_many_threads_are_whole_and_numbered_in_order) {
     }
     EXPECT_GE(trace.records.size(), 4u * (3 + 100 + 1));
     EXPECT_NE(before.size(), bytes.size());
+}
+
+// A forged list size is refused at load; a FIFO, a folder or a device is
+// refused without waiting for a writer, each with its own words.
+TEST_F(trace_test, files_that_cannot_be_replayed_are_refused_without_waiting) {
+    std::vector<std::uint8_t> forged = short_trace();
+    put32(forged, record_at(forged, 1) + VLTR_OFF_P1, 0x7FFFFFFF);
+    const std::filesystem::path dir = velnor_test::temp_dir();
+    ASSERT_EQ(::mkfifo((dir / "fifo.pcapng").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.pcapng");
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {write_trace("forged.pcapng", forged),
+         "record 1's list size (2147483647 characters) does not agree with the fetch recorded "
+         "after it (record 2, 121 characters)"},
+        {(dir / "fifo.pcapng").string(), "is a FIFO (named pipe), not a trace file"},
+        {(dir / "folder.pcapng").string(), "is a folder, not a trace file"},
+        {"/dev/null", "is a device, not a trace file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vlsim_load_trace(c.path.c_str()), -1) << c.path;
+        EXPECT_EQ(vlsim_trace_divergence(), "trace " + c.path + " refused: " + c.reason);
+        EXPECT_EQ(vlsim_trace_records_left(), -1);
+    }
+    EXPECT_EQ(vlsim_board_count(), 2u); // the platform as it was
+}
+
+// The platform's calls made from the records themselves, one by one: the
+// answers are the recorded ones, bounded by what the record and the caller hold.
+TEST_F(trace_test, each_call_gets_its_record_within_the_callers_buffers) {
+    const std::vector<std::uint8_t> whole = short_trace();
+    const auto with_count = [&](std::uint32_t count) {
+        std::vector<std::uint8_t> bytes = whole;
+        put32(bytes, record_at(bytes, 5) + VLTR_OFF_P3, count);
+        return bytes;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool count_given; // DeviceIoControl's count of returned bytes: given or null
+        int result;
+        std::uint32_t count; // as the caller finds it after the call
+        std::string divergence;
+    } cases[] = {
+        {"recorded", whole, true, 1, 8, ""},
+        {"count beyond the reply", with_count(0xFFFF), true, 1, 8, ""},
+        {"count pointer null", whole, false, 0, 0xDEADBEEF,
+         "board 0, handle of thread " + std::to_string(recording_thread()) +
+             ": expected record 5, DeviceIoControl get_led, reply capacity 8; came "
+             "DeviceIoControl get_led, reply capacity 8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(vlsim_load_trace(write_trace("calls.pcapng", c.bytes).c_str()), 0);
+        velnor::sim::trace_t trace;
+        std::string error;
+        ASSERT_TRUE(velnor::sim::read_trace(c.bytes.data(), c.bytes.size(), trace, error));
+        const auto& r = trace.records;
+        vlsim_guid guid{};
+        std::memcpy(&guid, r[0].in.data(), sizeof guid);
+        std::uint32_t length = 0;
+        ASSERT_EQ(vlsim_CM_Get_Device_Interface_List_SizeA(&length, &guid, nullptr, r[0].p[0]), 0u);
+        std::vector<wchar_t> list(length);
+        ASSERT_EQ(
+            vlsim_CM_Get_Device_Interface_ListW(&guid, nullptr, list.data(), length, r[1].p[0]),
+            0u);
+        void* handle = vlsim_CreateFileW(list.data(), r[2].p[0], r[2].p[1], nullptr, r[2].p[2],
+                                         r[2].p[3], nullptr);
+        std::uint8_t reply[8] = {};
+        std::uint32_t count = 0xDEADBEEF;
+        std::uint32_t led = 1;
+        ASSERT_EQ(vlsim_DeviceIoControl(handle, r[3].p[0], &led, 4, reply, 4, &count, nullptr), 1);
+        count = 0xDEADBEEF;
+        EXPECT_EQ(vlsim_DeviceIoControl(handle, r[4].p[0], nullptr, 0, reply, 8,
+                                        c.count_given ? &count : nullptr, nullptr),
+                  c.result);
+        EXPECT_EQ(count, c.count);
+        EXPECT_EQ(vlsim_trace_divergence(), c.divergence);
+    }
+}
+
+// A trace damaged after some records replays those, then the call that needs
+// the next one fails with the damage in its words; pacing on never waits for
+// a damaged time stamp.
+TEST_F(trace_test, a_damaged_trace_replays_up_to_the_damage_and_names_it) {
+    const std::vector<std::uint8_t> whole = short_trace();
+    const std::string thread = std::to_string(recording_thread());
+    const std::size_t fourth = record_at(whole, 4) - 28;
+    std::size_t board_interface = 0;
+    for (const auto& [at, type] : blocks_of(whole)) {
+        if (type == VLTR_BLOCK_INTERFACE) {
+            board_interface = at; // the last one: board 0's, before record 3
+        }
+    }
+    const std::string fourth_at = std::to_string(fourth);
+    const std::string set_led = "; came DeviceIoControl set_led on, reply capacity 4";
+    const auto forged = [&](auto edit) {
+        std::vector<std::uint8_t> bytes = whole;
+        edit(bytes);
+        return bytes;
+    };
+    const auto stamped = [&](std::uint64_t time) {
+        return forged([&](std::vector<std::uint8_t>& bytes) {
+            std::memcpy(bytes.data() + record_at(bytes, 4) + VLTR_OFF_TIME, &time, 8);
+        });
+    };
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::vector<vl_rc> results;
+        std::string divergence;
+    } cases[] = {
+        {"trailing length differs",
+         forged([&](std::vector<std::uint8_t>& b) {
+             put32(b, fourth + get32(b, fourth + 4) - 4, get32(b, fourth + 4) + 4);
+         }),
+         {VL_RC_SUCCESS, VL_RC_FAILED, VL_RC_FAILED, VL_RC_FAILED},
+         "board 0, handle of thread " + thread +
+             ": the trace is damaged after record 3: a block's two lengths differ at byte " +
+             fourth_at + set_led},
+        {"cut inside record 4",
+         std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<long>(fourth + 40)),
+         {VL_RC_SUCCESS, VL_RC_FAILED, VL_RC_FAILED, VL_RC_FAILED},
+         "board 0, handle of thread " + thread +
+             ": the trace is damaged after record 3: a block cut short at byte " + fourth_at +
+             set_led},
+        {"malformed interface option",
+         forged([&](std::vector<std::uint8_t>& b) {
+             put32(b, board_interface + 16, VLTR_OPT_IF_NAME | (0xFFFFu << 16));
+         }),
+         {VL_RC_FAILED, VL_RC_NULL_PARAMETER, VL_RC_NULL_PARAMETER, VL_RC_NULL_PARAMETER},
+         "no board: the trace is damaged after record 2: a malformed option in an interface "
+         "description at byte " +
+             std::to_string(board_interface) +
+             "; came CreateFileW of "
+             "\\\\?\\ROOT#VELNOR#0000#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}"},
+        {"time stamp at 2^62",
+         stamped(std::uint64_t{1} << 62),
+         {VL_RC_SUCCESS, VL_RC_FAILED, VL_RC_FAILED, VL_RC_FAILED},
+         "board 0, handle of thread " + thread +
+             ": the trace is damaged after record 3: record 4's time stamp lies more than a "
+             "year after the first record's" +
+             set_led},
+        {"time stamp at INT64_MAX",
+         stamped(0x7FFFFFFFFFFFFFFFull),
+         {VL_RC_SUCCESS, VL_RC_FAILED, VL_RC_FAILED, VL_RC_FAILED},
+         "board 0, handle of thread " + thread +
+             ": the trace is damaged after record 3: record 4's time stamp lies more than a "
+             "year after the first record's" +
+             set_led},
+    };
+    vlsim_set_trace_pacing(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(vlsim_load_trace(write_trace("damaged.pcapng", c.bytes).c_str()), 0)
+            << vlsim_trace_divergence();
+        EXPECT_EQ(short_session_results(), c.results);
+        EXPECT_EQ(vlsim_trace_divergence(), c.divergence);
+    }
+    vlsim_set_trace_pacing(0);
+}
+
+// With pacing on, a call waits for the recorded gap, and waits without the
+// platform's lock: another thread's questions are answered meanwhile.
+TEST_F(trace_test, pacing_waits_the_recorded_gap_and_holds_no_lock_meanwhile) {
+    std::vector<std::uint8_t> bytes = short_trace();
+    std::uint64_t time = 0;
+    std::memcpy(&time, bytes.data() + record_at(bytes, 4) + VLTR_OFF_TIME, 8);
+    time += 200000000; // record 5 comes 200 ms after record 4
+    for (const std::size_t n : {5, 6}) {
+        std::memcpy(bytes.data() + record_at(bytes, n) + VLTR_OFF_TIME, &time, 8);
+    }
+    ASSERT_EQ(vlsim_load_trace(write_trace("paced.pcapng", bytes).c_str()), 0);
+    vlsim_set_trace_pacing(1);
+    using clock = std::chrono::steady_clock;
+    const clock::time_point start = clock::now();
+    std::vector<vl_rc> results;
+    std::thread session([&] { results = short_session_results(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    const clock::time_point asked = clock::now();
+    EXPECT_STREQ(vlsim_trace_divergence(), "");
+    EXPECT_EQ(vlsim_trace_records_left(), 1); // record 5 given, its call waiting; 6 left
+    EXPECT_LT(clock::now() - asked, std::chrono::milliseconds(50));
+    session.join();
+    vlsim_set_trace_pacing(0);
+    EXPECT_GE(clock::now() - start, std::chrono::milliseconds(195));
+    EXPECT_EQ(results, std::vector<vl_rc>(4, VL_RC_SUCCESS));
+    EXPECT_EQ(vlsim_trace_records_left(), 0);
+}
+
+// How many records are left and which is next, as the replay goes.
+TEST_F(trace_test, records_left_count_down_and_name_the_next) {
+    const std::string trace = write_trace("left.pcapng", short_trace());
+    const std::string thread = std::to_string(recording_thread());
+    EXPECT_EQ(vlsim_trace_records_left(), -1);
+    EXPECT_STREQ(vlsim_trace_next_record(), "");
+    ASSERT_EQ(vlsim_load_trace(trace.c_str()), 0);
+    EXPECT_EQ(vlsim_trace_records_left(), 6);
+    EXPECT_EQ(vlsim_trace_next_record(),
+              "record 1, CM_Get_Device_Interface_List_SizeA (configuration manager, thread " +
+                  thread + ")");
+    vl_device* board = nullptr;
+    ASSERT_EQ(vl_device_open(0, &board), VL_RC_SUCCESS);
+    EXPECT_EQ(vlsim_trace_records_left(), 3);
+    EXPECT_EQ(vlsim_trace_next_record(),
+              "record 4, DeviceIoControl set_led on, reply capacity 4 (board 0, thread " + thread +
+                  ")");
+    EXPECT_STREQ(vlsim_trace_divergence(), ""); // stopped early, but on track
+    vlsim_reset();
+    EXPECT_EQ(vlsim_trace_records_left(), -1);
+}
+
+// The boards are numbered as the recorded program numbered them: a session
+// that opened only board 1 replays with board 1, not board 0.
+TEST_F(trace_test, boards_keep_the_recorded_programs_numbers) {
+    vl_device* board = nullptr;
+    ASSERT_EQ(vl_device_open(1, &board), VL_RC_SUCCESS);
+    ASSERT_EQ(vl_device_close(board), VL_RC_SUCCESS);
+    ASSERT_EQ(vlsim_load_trace(snapshot("second.pcapng").c_str()), 0);
+    EXPECT_EQ(vlsim_board_count(), 1u);
+    wchar_t path[80] = {};
+    EXPECT_EQ(vlsim_board_path(0, path, 80), -1);
+    EXPECT_EQ(vlsim_board_path(1, path, 80), 59);
+    EXPECT_EQ(std::wstring(path),
+              L"\\\\?\\ROOT#VELNOR#0001#{2cfb54e9-a1bb-4a3c-9252-ca9b7e95b2e5}");
+    ASSERT_EQ(vl_device_open(1, &board), VL_RC_SUCCESS);
+    EXPECT_EQ(vl_device_close(board), VL_RC_SUCCESS);
+    EXPECT_STREQ(vlsim_trace_divergence(), "");
+}
+
+// Threads each with their own handle on one board: the recording replays in
+// new interleavings of the threads, every time, to its last record.
+TEST_F(trace_test, threads_with_their_own_handles_replay_in_any_interleaving) {
+    constexpr int thread_count = 4;
+    const auto program = [] {
+        std::vector<vl_device*> boards(thread_count, nullptr);
+        int failures = 0;
+        for (vl_device*& board : boards) {
+            failures += vl_device_open(0, &board) != VL_RC_SUCCESS;
+        }
+        std::vector<std::thread> threads;
+        std::vector<int> thread_failures(thread_count, 0);
+        for (int t = 0; t < thread_count; ++t) {
+            threads.emplace_back([&, t] {
+                std::uint32_t led = 0;
+                for (std::uint32_t i = 0; i < 25; ++i) {
+                    thread_failures[t] += vl_device_set_id_led_state(boards[t], (i + t) % 3) != 0;
+                    thread_failures[t] += vl_device_get_id_led_state(boards[t], &led) != 0;
+                }
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        for (vl_device* board : boards) {
+            failures += vl_device_close(board) != VL_RC_SUCCESS;
+        }
+        for (const int f : thread_failures) {
+            failures += f;
+        }
+        return failures;
+    };
+    ASSERT_EQ(program(), 0);
+    const std::string trace = snapshot("threads.pcapng");
+    for (int replay = 0; replay < 5; ++replay) {
+        SCOPED_TRACE(replay);
+        ASSERT_EQ(vlsim_load_trace(trace.c_str()), 0);
+        EXPECT_EQ(program(), 0);
+        EXPECT_STREQ(vlsim_trace_divergence(), "");
+        EXPECT_EQ(vlsim_trace_records_left(), 0);
+    }
 }
 
 // A trace file that is a link, a FIFO or a folder is never written through:

@@ -144,11 +144,13 @@ VLSIM_API int vlsim_add_board(const vlsim_board_config* config);
 VLSIM_API int vlsim_remove_board(int id);
 
 /* Number of boards present; during a replay, the trace's boards (the paths it
- * opens, in the order it first opens them). */
+ * opens). */
 VLSIM_API size_t vlsim_board_count(void);
 
 /* Copies the interface path of board id (zero-ended, truncated to size); during a
- * replay, the trace's board id. Returns its length, or -1. */
+ * replay, the trace's board numbered id: the index the recorded program gave it
+ * (its position in the interface list it opened it from), as `velnorctl trace
+ * show` numbers it. Returns its length, or -1. */
 VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size);
 
 /* An armed trigger on board id fires (status becomes 2). Returns 0 or -1. */
@@ -295,39 +297,64 @@ VLSIM_API void vlsim_clear_faults(void);
 /* ---- Replaying a trace ---- */
 
 /*
- * A trace (Velnor-trace-<pid>.pcapng, written by the recording build of the
+ * A trace (Velnor-trace-*.pcapng, written by the recording build of the
  * library) replaces the board model: after vlsim_load_trace the platform
  * resets, presents the trace's boards, and answers every platform call from
- * the trace. Each call must match the next recorded call on the same board
- * (the configuration manager counts as one board): the same kind, control
- * code, input bytes and buffer sizes (for enumeration, the interface class,
- * flags and buffer length). It then gets the recorded result, output bytes,
- * count of returned bytes and last error. Boards replay independently; the
- * order within each board is strict. GetLastError is answered from the last
- * error the replayed call left.
+ * the trace. Calls are matched per handle: the configuration manager's calls
+ * against its records in order; an open of a path against that path's next
+ * recorded open; the calls on a handle that open gave against the recorded
+ * handle's records, in order. Handles (so threads that each open their own)
+ * replay independently of one another. A call matches a record of the same
+ * kind with the same pointer arguments given or null, control code, input
+ * bytes and buffer sizes (for enumeration, the interface class, flags and
+ * buffer length). It then gets the recorded result, output bytes, count of
+ * returned bytes (never more than the recorded reply nor the capacity) and
+ * last error; a successful open gets a handle value of the replay's own.
+ * GetLastError is answered from the last error the replayed call left.
  *
- * A call that does not match, or comes when its board has no record left,
+ * A call that does not match, or comes when its handle has no record left,
  * fails: the configuration manager's calls return CR_FAILURE (0x13),
  * CreateFileW returns INVALID_HANDLE_VALUE and CloseHandle and
  * DeviceIoControl return FALSE, with ERROR_NOT_SUPPORTED (50) as the last
  * error. The record stays the next expected one.
  *
- * Returns 0, or -1 when the file cannot be read, is not a trace, or is
- * damaged before its first whole record (the platform is then unchanged and
+ * The path is UTF-8 (opened as UTF-16 on Windows) and must name a regular
+ * file: a FIFO, a folder or a device is refused without waiting. At most the
+ * first 1 GiB of a file is read; a trace that goes on past it replays up to
+ * the last whole record before it, as a damaged one does.
+ *
+ * Returns 0, or -1 when the file cannot be read, is not a trace, is damaged
+ * before its first whole record or gives a list size that does not agree
+ * with the fetch recorded after it (the platform is then unchanged and
  * vlsim_trace_divergence says why). A damage after that ends the replay at
- * the last whole record. vlsim_reset ends a replay.
+ * the last whole record, and so does a time stamp more than a year after the
+ * first record's. vlsim_reset ends a replay.
  */
 VLSIM_API int vlsim_load_trace(const char* path);
 
 /* Empty while the replay is on track (or no replay is on); otherwise the
- * first divergence: which record the board expected and what came instead,
- * or that its records ran out. After a refused vlsim_load_trace, why it was
- * refused (until the next load or vlsim_reset). The text is the calling
- * thread's copy, valid until its next call. */
+ * first divergence: which record the board and handle expected (and the
+ * thread that recorded it) and what came instead, in the words of `velnorctl
+ * trace show`, or that the records ran out or the trace is damaged there.
+ * After a refused vlsim_load_trace, why it was refused (until the next load
+ * or vlsim_reset). The text is the calling thread's copy, valid until its
+ * next call. */
 VLSIM_API const char* vlsim_trace_divergence(void);
 
+/* How many records of the loaded trace are not replayed yet (GetLastError's
+ * are not counted), or -1 when no replay is on. A replay that ended with
+ * records left is not finished, even with an empty divergence. */
+VLSIM_API int64_t vlsim_trace_records_left(void);
+
+/* The first record not replayed yet, in file order, in the words of `velnorctl
+ * trace show` ("record 5, DeviceIoControl set_led blink, reply capacity 4
+ * (board 0, thread 77)"); empty when none is left or no replay is on. The
+ * calling thread's copy, valid until its next call. */
+VLSIM_API const char* vlsim_trace_next_record(void);
+
 /* 0 (the default): answer at once. Non-zero: each answer waits until as much
- * time has passed since the replay's first call as the trace recorded. */
+ * time has passed since the replay's first call as the trace recorded; the
+ * wait holds no lock, so other threads' calls go on meanwhile. */
 VLSIM_API void vlsim_set_trace_pacing(int on);
 
 #define VLSIM_ERROR_NOT_SUPPORTED 50u

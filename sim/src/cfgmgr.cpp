@@ -40,12 +40,16 @@ extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_List_SizeA(uint32_t*
                                                                        const char* device_id,
                                                                        uint32_t flags) {
     platform_t& p = platform();
-    std::lock_guard<std::mutex> lock(p.mutex);
+    std::unique_lock<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_SIZE)) {
         return *fault;
     }
     if (p.replay) {
-        return replay_list_size(p, length, guid, device_id, flags);
+        replay_deadline_t deadline;
+        const std::uint32_t result = replay_list_size(p, deadline, length, guid, device_id, flags);
+        lock.unlock();
+        wait_for(deadline);
+        return result;
     }
     if (length == nullptr || guid == nullptr) {
         return VLSIM_CR_INVALID_POINTER;
@@ -68,12 +72,17 @@ extern "C" VLSIM_API uint32_t vlsim_CM_Get_Device_Interface_ListW(const vlsim_gu
                                                                   wchar_t* buffer, uint32_t length,
                                                                   uint32_t flags) {
     platform_t& p = platform();
-    std::lock_guard<std::mutex> lock(p.mutex);
+    std::unique_lock<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_LIST_FETCH)) {
         return *fault;
     }
     if (p.replay) {
-        return replay_list_fetch(p, guid, device_id, buffer, length, flags);
+        replay_deadline_t deadline;
+        const std::uint32_t result =
+            replay_list_fetch(p, deadline, guid, device_id, buffer, length, flags);
+        lock.unlock();
+        wait_for(deadline);
+        return result;
     }
     if (guid == nullptr || (buffer == nullptr && length != 0)) {
         return VLSIM_CR_INVALID_POINTER;

@@ -61,7 +61,7 @@ extern "C" VLSIM_API size_t vlsim_board_count(void) {
     platform_t& p = platform();
     lock_t lock(p.mutex);
     /* During a replay the trace's boards are the ones present. */
-    return p.replay ? p.replay->board_paths().size() : p.board_count;
+    return p.replay ? p.replay->boards().size() : p.board_count;
 }
 
 extern "C" VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size) {
@@ -69,10 +69,15 @@ extern "C" VLSIM_API int vlsim_board_path(int id, wchar_t* buffer, size_t size) 
     lock_t lock(p.mutex);
     std::wstring path;
     if (p.replay) {
-        if (id < 0 || static_cast<std::size_t>(id) >= p.replay->board_paths().size()) {
+        /* The trace's board with that number (the recorded program's index). */
+        const auto& boards = p.replay->boards();
+        const auto found = std::find_if(boards.begin(), boards.end(), [id](const auto& board) {
+            return id >= 0 && board.number == static_cast<std::uint32_t>(id);
+        });
+        if (found == boards.end()) {
             return -1;
         }
-        path = p.replay->board_path(static_cast<std::size_t>(id));
+        path = replay_t::wide_path(found->path);
     } else {
         const board_t* board = p.find_board(id);
         if (board == nullptr) {

@@ -12,11 +12,15 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
                                              uint32_t disposition, uint32_t flags,
                                              void* template_file) {
     platform_t& p = platform();
-    std::lock_guard<std::mutex> lock(p.mutex);
+    std::unique_lock<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_CREATE_FILE);
     if (p.replay && !fault) {
-        return replay_create_file(p, path, access, share_mode, security, disposition, flags,
-                                  template_file);
+        replay_deadline_t deadline;
+        void* const result = replay_create_file(p, deadline, path, access, share_mode, security,
+                                                disposition, flags, template_file);
+        lock.unlock();
+        wait_for(deadline);
+        return result;
     }
 
     vlsim_open_record record{};
@@ -52,13 +56,17 @@ extern "C" VLSIM_API void* vlsim_CreateFileW(const wchar_t* path, uint32_t acces
 
 extern "C" VLSIM_API int vlsim_CloseHandle(void* handle) {
     platform_t& p = platform();
-    std::lock_guard<std::mutex> lock(p.mutex);
+    std::unique_lock<std::mutex> lock(p.mutex);
     if (auto fault = p.enter_call(VLSIM_CALL_CLOSE_HANDLE)) {
         set_last_error(*fault);
         return 0;
     }
     if (p.replay) {
-        return replay_close_handle(p, handle);
+        replay_deadline_t deadline;
+        const int result = replay_close_handle(p, deadline, handle);
+        lock.unlock();
+        wait_for(deadline);
+        return result;
     }
     if (p.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) {
         set_last_error(VLSIM_ERROR_INVALID_HANDLE);

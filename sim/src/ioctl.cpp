@@ -121,11 +121,15 @@ extern "C" VLSIM_API int vlsim_DeviceIoControl(void* handle, uint32_t code, void
                                                uint32_t in_length, void* out, uint32_t out_length,
                                                uint32_t* bytes_returned, void* overlapped) {
     platform_t& p = platform();
-    std::lock_guard<std::mutex> lock(p.mutex);
+    std::unique_lock<std::mutex> lock(p.mutex);
     const auto fault = p.enter_call(VLSIM_CALL_DEVICE_IO_CONTROL);
     if (p.replay && !fault) {
-        return replay_io_control(p, handle, code, in, in_length, out, out_length, bytes_returned,
-                                 overlapped);
+        replay_deadline_t deadline;
+        const int result = replay_io_control(p, deadline, handle, code, in, in_length, out,
+                                             out_length, bytes_returned, overlapped);
+        lock.unlock();
+        wait_for(deadline);
+        return result;
     }
     const outcome_t outcome =
         fault ? fail(*fault) : serve(p, handle, code, in, in_length, out, out_length);

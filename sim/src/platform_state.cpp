@@ -97,8 +97,8 @@ std::uintptr_t new_handle_value() {
 std::vector<std::wstring> platform_t::present_paths() const {
     std::vector<std::wstring> paths;
     if (replay) {
-        for (std::size_t i = 0; i < replay->board_paths().size(); ++i) {
-            paths.push_back(replay->board_path(i));
+        for (const trace_board_t& board : replay->boards()) {
+            paths.push_back(replay_t::wide_path(board.path));
         }
         return paths;
     }

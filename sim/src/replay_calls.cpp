@@ -76,8 +76,8 @@ std::size_t wide_of(const std::vector<std::uint8_t>& utf16, wchar_t* out, std::s
     return written;
 }
 
-std::uint32_t replay_list_size(platform_t& p, std::uint32_t* length, const vlsim_guid* guid,
-                               const char* device_id, std::uint32_t flags) {
+std::uint32_t replay_list_size(platform_t& p, replay_deadline_t& deadline, std::uint32_t* length,
+                               const vlsim_guid* guid, const char* device_id, std::uint32_t flags) {
     replay_call_t call;
     call.kind = VLTR_LIST_SIZE;
     call.flags = flag_if(length == nullptr, VLTR_FLAG_FIRST_NULL) |
@@ -86,7 +86,7 @@ std::uint32_t replay_list_size(platform_t& p, std::uint32_t* length, const vlsim
     call.p[0] = flags;
     call.match_p[0] = true;
     call.in = guid_bytes(guid);
-    const trace_record_t* record = p.replay->next(call);
+    const trace_record_t* record = p.replay->next(call, deadline);
     if (record == nullptr) {
         return replay_cr_failure;
     }
@@ -97,8 +97,9 @@ std::uint32_t replay_list_size(platform_t& p, std::uint32_t* length, const vlsim
     return record->result;
 }
 
-std::uint32_t replay_list_fetch(platform_t& p, const vlsim_guid* guid, const wchar_t* device_id,
-                                wchar_t* buffer, std::uint32_t length, std::uint32_t flags) {
+std::uint32_t replay_list_fetch(platform_t& p, replay_deadline_t& deadline, const vlsim_guid* guid,
+                                const wchar_t* device_id, wchar_t* buffer, std::uint32_t length,
+                                std::uint32_t flags) {
     replay_call_t call;
     call.kind = VLTR_LIST_FETCH;
     call.flags = flag_if(buffer == nullptr, VLTR_FLAG_FIRST_NULL) |
@@ -108,7 +109,7 @@ std::uint32_t replay_list_fetch(platform_t& p, const vlsim_guid* guid, const wch
     call.p[1] = length;
     call.match_p[0] = call.match_p[1] = true;
     call.in = guid_bytes(guid);
-    const trace_record_t* record = p.replay->next(call);
+    const trace_record_t* record = p.replay->next(call, deadline);
     if (record == nullptr) {
         return replay_cr_failure;
     }
@@ -119,9 +120,9 @@ std::uint32_t replay_list_fetch(platform_t& p, const vlsim_guid* guid, const wch
     return record->result;
 }
 
-void* replay_create_file(platform_t& p, const wchar_t* path, std::uint32_t access,
-                         std::uint32_t share_mode, void* security, std::uint32_t disposition,
-                         std::uint32_t flags, void* template_file) {
+void* replay_create_file(platform_t& p, replay_deadline_t& deadline, const wchar_t* path,
+                         std::uint32_t access, std::uint32_t share_mode, void* security,
+                         std::uint32_t disposition, std::uint32_t flags, void* template_file) {
     replay_call_t call;
     call.kind = VLTR_CREATE_FILE;
     call.flags = flag_if(path == nullptr, VLTR_FLAG_FIRST_NULL) |
@@ -134,36 +135,35 @@ void* replay_create_file(platform_t& p, const wchar_t* path, std::uint32_t acces
     if (path != nullptr) {
         call.in = utf16le_of(path, std::wcslen(path));
     }
-    const trace_record_t* record = p.replay->next(call);
+    const trace_record_t* record = p.replay->next(call, deadline);
     if (record == nullptr) {
         set_last_error(replay_error);
         return invalid_handle_value();
     }
-    if (record->result != 0) {
-        p.replay->opened(record->handle, record->interface_id);
-    }
     set_last_error(record->last_error);
-    return as_handle(record->handle);
+    if (record->result == 0) {
+        return as_handle(record->handle);
+    }
+    /* A handle of the replay's own: two threads' handles never share a value,
+     * even where the recorded program got one value again after a close. */
+    return as_handle(p.replay->open_handle(*record, new_handle_value()));
 }
 
-int replay_close_handle(platform_t& p, void* handle) {
+int replay_close_handle(platform_t& p, replay_deadline_t& deadline, void* handle) {
     replay_call_t call;
     call.kind = VLTR_CLOSE_HANDLE;
     call.handle = handle_value(handle);
-    const trace_record_t* record = p.replay->next(call);
+    const trace_record_t* record = p.replay->next(call, deadline);
     if (record == nullptr) {
         set_last_error(replay_error);
         return 0;
-    }
-    if (record->result != 0) {
-        p.replay->closed(call.handle);
     }
     set_last_error(record->last_error);
     return static_cast<int>(record->result);
 }
 
-int replay_io_control(platform_t& p, void* handle, std::uint32_t code, const void* in,
-                      std::uint32_t in_length, void* out, std::uint32_t out_length,
+int replay_io_control(platform_t& p, replay_deadline_t& deadline, void* handle, std::uint32_t code,
+                      const void* in, std::uint32_t in_length, void* out, std::uint32_t out_length,
                       std::uint32_t* bytes_returned, void* overlapped) {
     replay_call_t call;
     call.kind = VLTR_IO_CONTROL;
@@ -180,7 +180,7 @@ int replay_io_control(platform_t& p, void* handle, std::uint32_t code, const voi
         const auto* bytes = static_cast<const std::uint8_t*>(in);
         call.in.assign(bytes, bytes + in_length);
     }
-    const trace_record_t* record = p.replay->next(call);
+    const trace_record_t* record = p.replay->next(call, deadline);
     if (record == nullptr) {
         set_last_error(replay_error);
         return 0;
@@ -188,8 +188,11 @@ int replay_io_control(platform_t& p, void* handle, std::uint32_t code, const voi
     if (out != nullptr && !record->out.empty()) {
         std::memcpy(out, record->out.data(), std::min<std::size_t>(record->out.size(), out_length));
     }
-    if (record->result != 0 && bytes_returned != nullptr) {
-        *bytes_returned = record->p[3];
+    if (bytes_returned != nullptr) {
+        /* As recorded, but never more than the reply bytes the record holds
+         * nor the caller's capacity. */
+        *bytes_returned = static_cast<std::uint32_t>(
+            std::min<std::size_t>({record->p[3], record->out.size(), out_length}));
     }
     set_last_error(record->last_error);
     return static_cast<int>(record->result);

@@ -1,49 +1,16 @@
 #include "platform_state.h"
+#include "trace_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 using namespace velnor::sim;
 
-namespace {
-
-/* A trace larger than this is refused rather than read into memory. */
-constexpr long trace_size_limit = 1L << 30;
-
-bool read_file(const char* path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
-    if (!file) {
-        error = std::string("cannot open it: ") + std::strerror(errno);
-        return false;
-    }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        error = "cannot read it";
-        return false;
-    }
-    const long size = std::ftell(file.get());
-    if (size < 0 || size > trace_size_limit) {
-        error = size < 0 ? "cannot read it" : "larger than 1 GiB";
-        return false;
-    }
-    std::rewind(file.get());
-    bytes.resize(static_cast<std::size_t>(size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        error = "cannot read it";
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 extern "C" VLSIM_API int vlsim_load_trace(const char* path) {
-    std::vector<std::uint8_t> bytes;
     std::string error;
     trace_t trace;
-    const bool loaded = path != nullptr && read_file(path, bytes, error) &&
-                        read_trace(bytes.data(), bytes.size(), trace, error);
+    const bool loaded = path != nullptr &&
+                        load_trace_file(path, trace, error) == trace_load_t::loaded &&
+                        (error = check_replayable(trace)).empty();
     platform_t& p = platform();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!loaded) {
@@ -57,8 +24,8 @@ extern "C" VLSIM_API int vlsim_load_trace(const char* path) {
     p.trace_refusal.clear();
     p.replay = std::make_unique<replay_t>(std::move(trace));
     p.replay->set_pacing(pacing);
-    for (std::size_t i = 0; i < p.replay->board_paths().size(); ++i) {
-        p.notify(VLSIM_BOARD_ARRIVED, p.replay->board_path(i));
+    for (const trace_board_t& board : p.replay->boards()) {
+        p.notify(VLSIM_BOARD_ARRIVED, replay_t::wide_path(board.path));
     }
     return 0;
 }
@@ -72,6 +39,20 @@ extern "C" VLSIM_API const char* vlsim_trace_divergence(void) {
     copy = !p.trace_refusal.empty() ? p.trace_refusal
            : p.replay               ? p.replay->divergence()
                                     : std::string();
+    return copy.c_str();
+}
+
+extern "C" VLSIM_API int64_t vlsim_trace_records_left(void) {
+    platform_t& p = platform();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    return p.replay ? static_cast<int64_t>(p.replay->records_left()) : -1;
+}
+
+extern "C" VLSIM_API const char* vlsim_trace_next_record(void) {
+    thread_local std::string copy;
+    platform_t& p = platform();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    copy = p.replay ? p.replay->next_record_text() : std::string();
     return copy.c_str();
 }
 
