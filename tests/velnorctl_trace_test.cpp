@@ -139,8 +139,11 @@ TEST_F(VelnorctlTrace, ShowReportsACutShortTraceAndRefusesWhatIsNoTrace) {
          "velnorctl: '" + file("text.pcapng").string() +
              "' is not a Velnor trace: not a pcapng file\n"},
         {file("none.pcapng").string(), 0,
-         "velnorctl: cannot open '" + file("none.pcapng").string() +
-             "' for reading: No such file or directory\n"},
+         "velnorctl: trace '" + file("none.pcapng").string() +
+             "' refused: cannot open it: No such file or directory\n"},
+        {temporary().string(), 0,
+         "velnorctl: trace '" + temporary().string() +
+             "' refused: is a folder, not a trace file\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -167,6 +170,10 @@ TEST_F(VelnorctlTrace, ReplayGivesTheRecordedOutputsOrSaysWhereTheRunLeftTheTrac
     ASSERT_EQ(info.exit, 0);
     ASSERT_NE(list.out.find(board0), std::string::npos); // the paths column is there
     const std::string left = "velnorctl: the run left the trace: ";
+    // The recording thread, as `trace show` gives it.
+    const std::string thread = std::to_string(
+        nlohmann::json::parse(run("trace show --json '" + shell + "'").out)["records"][0]["thread"]
+            .get<unsigned>());
     const struct {
         std::string arguments;
         std::string input;
@@ -179,9 +186,14 @@ TEST_F(VelnorctlTrace, ReplayGivesTheRecordedOutputsOrSaysWhereTheRunLeftTheTrac
         // The session's refused LED value is replayed too: the shell's exit is the recorded 1.
         {"--sim-replay '" + shell + "' shell", shell_session, library_failure, shell_out, ""},
         {"--sim-replay '" + shell + "' shell", "led on\n", 6, "",
-         left + board0 +
-             ": expected record 4, DeviceIoControl 0x222020 input 02000000, reply capacity 4; "
-             "came DeviceIoControl 0x222020 input 01000000, reply capacity 4"},
+         left + "board 0, handle of thread " + thread +
+             ": expected record 4, DeviceIoControl set_led blink, reply capacity 4; came "
+             "DeviceIoControl set_led on, reply capacity 4"},
+        // A run that stops before the recorded one did has not replayed it.
+        {"--sim-replay '" + shell + "' shell", "", 6, "",
+         "velnorctl: the run ended with 8 records of the trace left; the next is record 1, "
+         "CM_Get_Device_Interface_List_SizeA (configuration manager, thread " +
+             thread + ")"},
         {"--sim-replay '" + file("info.pcapng").string() + "' list", "", 6, "",
          left + "configuration manager: the trace has no record left; came "
                 "CM_Get_Device_Interface_List_SizeA"},

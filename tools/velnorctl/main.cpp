@@ -33,7 +33,8 @@ Exit codes:
   3    no board at that index or with that serial, or several boards with that serial
   4    a file could not be read or written (standard output included), or the image is malformed
   5    the firmware update did not finish (board state, time-out, --verify)
-  6    a call left the --sim-replay trace (virtual builds; the divergence is printed)
+  6    a call left the --sim-replay trace, or the run ended with records of it left
+       (virtual builds; the divergence or the next record is printed)
   129  SIGHUP stopped a firmware update (the board's update was reset) or a watch
   130  SIGINT, Ctrl-C or Ctrl-Break stopped a firmware update (the board's update was
        reset) or a watch
@@ -150,11 +151,17 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     std::string replay_file;
     CLI::Option* replay_option =
         app.add_option("--sim-replay", replay_file,
-                       "Answer every platform call from this trace (Velnor-trace-<pid>.pcapng) "
-                       "instead of virtual boards; exit 6 when the run leaves it")
+                       "Answer every platform call from this trace (Velnor-trace-*.pcapng) "
+                       "instead of virtual boards; exit 6 when the run leaves it or ends with "
+                       "records of it left")
             ->excludes(boards_option)
             ->excludes("--sim-board")
             ->excludes("--sim-fault");
+#else
+    // Recognised so that a command line written for the virtual build gets
+    // told where the option is, not a parser error; not listed in --help.
+    std::string replay_file;
+    CLI::Option* replay_option = app.add_option("--sim-replay", replay_file)->group("");
 #endif
 
     session_t session;
@@ -196,6 +203,15 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
         session.update_pace = std::chrono::milliseconds(pace_ms);
         if (replay_option->count() > 0) {
             replay_trace(replay_file);
+        }
+#else
+        if (replay_option->count() > 0) {
+            throw tool_error_t(
+                exit_code_t::usage,
+                "--sim-replay is an option of velnorctl built for the virtual platform (the "
+                "Linux velnorctl of the SDK or the build); this velnorctl works through "
+                "Velnor.dll, even the simulation build of it. Replay the trace there, or load "
+                "it from Python (velnor.sim.load_trace) or .NET (Simulation.LoadTrace)");
         }
 #endif
         selection_t selection;

@@ -18,8 +18,9 @@ void replay_trace(const std::string& file);
 bool replaying_trace();
 
 // After the command: when a call left the trace, prints the platform's
-// divergence on standard error and returns exit_code_t::replay (as an int);
-// otherwise returns result.
+// divergence on standard error, and when the run ended with records of the
+// trace left, how many and the next one; either returns exit_code_t::replay
+// (as an int). Otherwise returns result.
 int replay_verdict(int result);
 
 // Replaces the virtual boards with count boards of the default configuration.
