@@ -368,10 +368,11 @@ namespace Velnor
         }
 
         /// <summary>
-        /// Replays a trace the recording build wrote (Velnor-trace-&lt;pid&gt;.pcapng): the
+        /// Replays a trace the recording build wrote (Velnor-trace-*.pcapng): the
         /// platform resets, presents the trace's boards (<see cref="BoardCount"/>) and answers
-        /// every platform call from the trace. A call that does not match the next record of
-        /// its board fails (the library throws <see cref="CallFailedException"/>) and
+        /// every platform call from the trace, each handle's calls in order, independently of
+        /// other handles (and threads). A call that does not match the next record of
+        /// its handle fails (the library throws <see cref="CallFailedException"/>) and
         /// <see cref="TraceDivergence"/> says where. <see cref="Reset"/> ends the replay. A running
         /// <see cref="BoardWatcher"/> hears the boards present leave and the trace's boards arrive,
         /// and these leave again at the end of the replay.
@@ -379,8 +380,9 @@ namespace Velnor
         /// <param name="path">The trace file.</param>
         /// <exception cref="ArgumentNullException">path is null.</exception>
         /// <exception cref="ArgumentException">path holds a zero character.</exception>
-        /// <exception cref="TraceRefusedException">The platform refused the file (it cannot be read,
-        /// is not a trace, or is damaged before its first whole record); the platform is unchanged.</exception>
+        /// <exception cref="TraceRefusedException">The platform refused the file (it is not a regular
+        /// file that can be read, is not a trace, is damaged before its first whole record, or gives a
+        /// list size that does not agree with its fetch); the platform is unchanged.</exception>
         public static void LoadTrace(string path)
         {
             if (path == null)
@@ -392,8 +394,8 @@ namespace Velnor
                 throw new ArgumentException("a trace path holds no zero character", "path");
             }
             Ensure();
-            // The path as the platform's fopen takes it: the ANSI code page on Windows, UTF-8 elsewhere.
-            IntPtr native = NativeLibraries.IsWindows ? Marshal.StringToHGlobalAnsi(path) : Marshal.StringToCoTaskMemUTF8(path);
+            // UTF-8 everywhere: the platform opens the path as UTF-16 on Windows.
+            IntPtr native = Marshal.StringToCoTaskMemUTF8(path);
             try
             {
                 if (SimMethods.vlsim_load_trace(native) != 0)
@@ -403,21 +405,14 @@ namespace Velnor
             }
             finally
             {
-                if (NativeLibraries.IsWindows)
-                {
-                    Marshal.FreeHGlobal(native);
-                }
-                else
-                {
-                    Marshal.FreeCoTaskMem(native);
-                }
+                Marshal.FreeCoTaskMem(native);
             }
         }
 
         /// <summary>
         /// Empty while the replay is on track (or none is on); otherwise the first divergence:
-        /// which record its board expected and what came instead, or that the board's records
-        /// ran out. After a refused <see cref="LoadTrace"/>, why it was refused.
+        /// which record the board and handle expected and what came instead (in the words of
+        /// velnorctl trace show), or that the records ran out or the trace is damaged there. After a refused <see cref="LoadTrace"/>, why it was refused.
         /// </summary>
         public static string TraceDivergence
         {
@@ -425,6 +420,20 @@ namespace Velnor
             {
                 Ensure();
                 return Text.Decode(SimMethods.vlsim_trace_divergence());
+            }
+        }
+
+        /// <summary>
+        /// Records of the loaded trace not replayed yet (GetLastError's are not counted), or -1 when
+        /// no replay is on. A session that stopped early leaves <see cref="TraceDivergence"/> empty
+        /// but records left: check both.
+        /// </summary>
+        public static long TraceRecordsLeft
+        {
+            get
+            {
+                Ensure();
+                return SimMethods.vlsim_trace_records_left();
             }
         }
 
@@ -493,6 +502,7 @@ namespace Velnor
         [LibraryImport(Sim)] internal static partial void vlsim_clear_faults();
         [LibraryImport(Sim)] internal static partial IntPtr vlsim_trace_divergence();
         [LibraryImport(Sim)] internal static partial void vlsim_set_trace_pacing(int on);
+        [LibraryImport(Sim)] internal static partial long vlsim_trace_records_left();
         [LibraryImport(Sim)] internal static partial int vlsim_load_trace(IntPtr path);
     }
 }

@@ -16,7 +16,7 @@ from __future__ import annotations
 import ctypes
 import enum
 import os
-from ctypes import POINTER, c_char, c_int, c_int32, c_size_t, c_uint32, c_uint64
+from ctypes import POINTER, c_char, c_int, c_int32, c_int64, c_size_t, c_uint32, c_uint64
 from typing import Optional, Union
 
 from . import _loader
@@ -30,7 +30,7 @@ __all__ = [
     "open_handle_count",
     "read_register", "remove_board", "request_count", "reset", "set_request_reply_length",
     "set_request_status", "set_request_status_with_payload", "set_trace_pacing",
-    "trace_divergence",
+    "trace_divergence", "trace_records_left",
 ]
 
 
@@ -110,6 +110,7 @@ _PROTOTYPES = (
     ("vlsim_load_trace", c_int, (ctypes.c_char_p,)),
     ("vlsim_trace_divergence", ctypes.c_char_p, ()),
     ("vlsim_set_trace_pacing", None, (c_int,)),
+    ("vlsim_trace_records_left", c_int64, ()),
     ("vlsim_listener_count", c_size_t, ()),
     ("vlsim_fail_next_listen", None, (c_uint32,)),
 )
@@ -277,13 +278,15 @@ def request_count() -> int:
 
 
 def load_trace(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> None:
-    """Replays a trace the recording build wrote (Velnor-trace-<pid>.pcapng): the
+    """Replays a trace the recording build wrote (Velnor-trace-*.pcapng): the
     platform resets, presents the trace's boards (board_count) and answers every
     platform call from the trace; running watches hear the boards present leave and
-    the trace's boards arrive. A call that does not match the next record of its
-    board fails (the library raises FailedError) and trace_divergence() says where.
-    TraceError, with the platform's reason, for a file it refuses (the platform is
-    then unchanged). reset() ends the replay."""
+    the trace's boards arrive. Each handle's calls replay in order, independently of
+    other handles (and threads). A call that does not match the next record of its
+    handle fails (the library raises FailedError) and trace_divergence() says where.
+    TraceError, with the platform's reason, for a file it refuses (not a regular
+    file, not a trace, or a list size that does not agree with its fetch; the
+    platform is then unchanged). reset() ends the replay."""
     if not isinstance(path, (str, bytes, os.PathLike)):
         raise TypeError(f"trace path must be a str, bytes or os.PathLike, "
                         f"not {type(path).__name__}")
@@ -296,9 +299,17 @@ def load_trace(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 def trace_divergence() -> str:
     """Empty while the replay is on track (or none is on); otherwise the first
-    divergence: which record its board expected and what came instead, or that the
-    board's records ran out."""
+    divergence: which record the board and handle expected and what came instead (in
+    the words of velnorctl trace show), or that the records ran out or the trace is
+    damaged there."""
     return _text(_sim.vlsim_trace_divergence())
+
+
+def trace_records_left() -> int:
+    """Records of the loaded trace not replayed yet (GetLastError's are not counted),
+    or -1 when no replay is on. A session that stopped early leaves the divergence
+    empty but records left: check both."""
+    return int(_sim.vlsim_trace_records_left())
 
 
 def set_trace_pacing(on: bool) -> None:
