@@ -14,7 +14,11 @@ if(VELNOR_BUILD_TOOLS)
     target_compile_definitions(velnorctl_trace_test PRIVATE
       VELNOR_TRACE_LIB_DIR="$<TARGET_FILE_DIR:velnor_recording>")
     add_dependencies(velnorctl_trace_test velnor_recording)
-    foreach(_suite velnorctl_test velnorctl_field_test velnorctl_detail_test velnorctl_trace_test)
+    # `velnorctl record`: a program run on the recording build beside the tool.
+    velnor_add_test(velnorctl_record_test SOURCES velnorctl_record_test.cpp)
+    add_dependencies(velnorctl_record_test velnor_recording)
+    foreach(_suite velnorctl_test velnorctl_field_test velnorctl_detail_test velnorctl_trace_test
+                   velnorctl_record_test)
       target_compile_definitions(${_suite} PRIVATE VELNORCTL_EXE="$<TARGET_FILE:velnorctl>")
       add_dependencies(${_suite} velnorctl)
     endforeach()

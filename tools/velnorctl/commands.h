@@ -22,6 +22,10 @@ void add_firmware_commands(CLI::App& app, session_t& session,
 // trace show: reads a file, needs no board; not offered in the shell.
 void add_trace_commands(CLI::App& app, action_t& chosen);
 
+// record -- COMMAND...: runs a program on the recording build (Linux only;
+// the Windows tool registers nothing); not offered in the shell.
+void add_record_command(CLI::App& app, action_t& chosen);
+
 // watch: runs until stopped, so not offered in the shell.
 void add_watch_command(CLI::App& app, action_t& chosen);
 

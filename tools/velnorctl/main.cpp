@@ -169,6 +169,7 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     add_board_commands(app, session, chosen);
     add_trace_commands(app, chosen);
     add_watch_command(app, chosen);
+    add_record_command(app, chosen);
     app.add_subcommand("shell", "Read commands from standard input, one per line, on one board")
         ->callback([&] {
             chosen = [&] {

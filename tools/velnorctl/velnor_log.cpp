@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <random>
 #include <system_error>
@@ -22,6 +24,7 @@ namespace fs = std::filesystem;
 struct log_folder_t {
     fs::path path;
     bool is_default = false;   // made by this run, so removed by it
+    bool handed_over = false;  // a program the tool ran logs and records there: kept
     std::string unwritable;    // why the folder did not take a write, if it did not
     bool trouble_told = false; // the unwritable folder has been reported
     uint64_t taken = 0;        // the end of the last line a failure took
@@ -131,7 +134,7 @@ std::string why_unwritable(const fs::path& folder) {
 }
 
 void use(const fs::path& path, bool is_default) {
-    folder() = {path, is_default, why_unwritable(path), false, 0};
+    folder() = {path, is_default, false, why_unwritable(path), false, 0};
     if (folder().unwritable.empty()) {
         platform::point_temporary_folder_at(path);
     } else {
@@ -139,8 +142,9 @@ void use(const fs::path& path, bool is_default) {
     }
 }
 
-// A new folder of this run's own in temporary, or nothing.
-std::optional<fs::path> make_run_folder(const fs::path& temporary) {
+// A new folder of this run's own in temporary, or nothing, with the reason
+// in why.
+std::optional<fs::path> make_run_folder(const fs::path& temporary, std::string& why) {
     const std::string stem = "velnorctl-" + std::to_string(platform::process_id()) + "-";
     for (int attempt = 0; attempt < 16; ++attempt) {
         const fs::path path = temporary / (stem + run_suffix());
@@ -150,10 +154,40 @@ std::optional<fs::path> make_run_folder(const fs::path& temporary) {
             return path;
         }
         if (error && error != std::errc::file_exists) {
+            why = error.message();
             return std::nullopt;
         }
     }
+    why = "every name tried was taken";
     return std::nullopt;
+}
+
+// The temporary folder the library asks the system for, named as the
+// system finds it (the first of these variables that is set), for a message.
+std::string temporary_folder_name() {
+#ifdef _WIN32
+    for (const wchar_t* variable : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+        if (const wchar_t* value = _wgetenv(variable); value != nullptr && *value != L'\0') {
+            return fs::path(value).u8string();
+        }
+    }
+    return "%TMP%";
+#else
+    for (const char* variable : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+        if (const char* value = std::getenv(variable); value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return "/tmp";
+#endif
+}
+
+// Says, in one line on standard error, that the library gets no folder:
+// it never makes one, so it writes no log, and the recording build no trace.
+void warn_no_log_folder(const std::string& what) {
+    std::cerr << "velnorctl: warning: " << what
+              << ": no log (Velnor.log) is written, nor, with the recording build, a trace; "
+                 "--log-dir DIR names a folder for them\n";
 }
 
 // The most of the log read for one failure's line: far more than a run's
@@ -182,11 +216,22 @@ std::optional<std::string> lines_from(const fs::path& path, uint64_t start) {
 void use_log_folder(const std::string& requested) {
     std::error_code error;
     if (requested.empty()) {
+        // No usable temporary folder: the library cannot log there either.
+        // The commands still work; a failure then comes without its detail.
         const fs::path temporary = fs::temp_directory_path(error);
-        const std::optional<fs::path> path = error ? std::nullopt : make_run_folder(temporary);
+        if (error) {
+            const std::string name = temporary_folder_name();
+            const fs::file_type type = fs::status(fs::u8path(name), error).type();
+            warn_no_log_folder(
+                "the temporary folder '" + printable(name) + "' " +
+                (type == fs::file_type::not_found ? "does not exist" : "is not a folder"));
+            return;
+        }
+        std::string why;
+        const std::optional<fs::path> path = make_run_folder(temporary, why);
         if (!path) {
-            // No usable temporary folder: the library cannot log there either.
-            // The commands still work; a failure then comes without its detail.
+            warn_no_log_folder("cannot make a folder in the temporary folder '" +
+                               printable(temporary.u8string()) + "': " + why);
             return;
         }
         use(*path, true);
@@ -206,8 +251,24 @@ void use_log_folder(const std::string& requested) {
     use(path, false);
 }
 
+fs::path hand_over_log_folder() {
+    log_folder_t& chosen = folder();
+    if (chosen.path.empty()) {
+        throw tool_error_t(exit_code_t::file,
+                           "no folder to record in: the temporary folder cannot be used; "
+                           "name one with --log-dir DIR");
+    }
+    if (!chosen.unwritable.empty()) {
+        throw tool_error_t(exit_code_t::file, "cannot record in '" +
+                                                  printable(chosen.path.u8string()) +
+                                                  "': " + chosen.unwritable);
+    }
+    chosen.handed_over = true;
+    return chosen.path;
+}
+
 void remove_unused_log_folder(bool succeeded) noexcept {
-    if (folder().is_default) {
+    if (folder().is_default && !folder().handed_over) {
         std::error_code ignored;
         if (succeeded) {
             fs::remove(velnor_log_path(), ignored);

@@ -17,7 +17,9 @@ namespace velnorctl {
 // temporary folder: creates it and sets TMPDIR (TMP and TEMP on Windows) in
 // this process's environment. Call before any library call. Throws
 // tool_error_t (file) when a requested folder cannot be made; when the
-// default one cannot, the library's temporary folder is left as it is.
+// default one cannot (the temporary folder is missing or refuses it), the
+// library's temporary folder is left as it is and one warning line on
+// standard error says that no log, and no trace, is written.
 //
 // The folder is tried with a write first. The library's logging reports a
 // line it cannot write (a full disk) on standard error, in its own words,
@@ -25,6 +27,11 @@ namespace velnorctl {
 // therefore not given to the library: its lines go nowhere instead, and
 // log_trouble() says why.
 void use_log_folder(const std::string& requested);
+
+// The folder chosen, for a program the tool runs (velnorctl record) to log
+// and record in: kept at exit whatever the result. Throws tool_error_t
+// (file) when there is none or it did not take a write.
+std::filesystem::path hand_over_log_folder();
 
 // Removes the default folder again at exit when the library wrote nothing
 // there, or when the run succeeded (what the library logged then, such as
