@@ -1,8 +1,9 @@
 # What `cmake --install` lays out: the headers, the library and its watcher
 # (on Windows Velnor.dll, VelnorWatch.dll and their import libraries), the
-# virtual platform when the library runs on it, a CMake package
-# (find_package(Velnor), Velnor::velnor and Velnor::velnor_watch) and, on
-# Linux, a pkg-config file. velnorctl installs itself from tools/.
+# virtual platform when the library runs on it, on Linux the recording build,
+# a CMake package (find_package(Velnor), Velnor::velnor and
+# Velnor::velnor_watch) and, on Linux, a pkg-config file. velnorctl
+# installs itself from tools/.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,6 +19,13 @@ endif()
 if(NOT WIN32)
   # libvelnor.so finds libvelnor_sim.so next to itself.
   set_target_properties(velnor PROPERTIES INSTALL_RPATH "$ORIGIN")
+  # The recording build, under the product's soname in a folder of its own,
+  # <libdir>/velnor/trace: a program takes it with that folder at the head of
+  # LD_LIBRARY_PATH (velnorctl record does so), and it finds libvelnor_sim.so
+  # in <libdir>, two folders up.
+  set_target_properties(velnor_recording PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
+  install(TARGETS velnor_recording LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velnor/trace
+          NAMELINK_SKIP)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/include/velnor.h ${PROJECT_SOURCE_DIR}/include/velnor_watch.h

@@ -41,6 +41,32 @@ if(NOT run_output MATCHES "consumer: library 1\\.0\\.2, 2 board\\(s\\)")
 endif()
 message(STATUS "find_package(Velnor): ${run_output}")
 
+# The recording build installed in a folder of its own: the installed
+# velnorctl finds it there and runs the consumer on it, whose calls then
+# land in a trace.
+file(GLOB recording ${prefix}/lib*/velnor/trace/libvelnor.so.1
+                    ${prefix}/lib/*/velnor/trace/libvelnor.so.1)
+if(NOT recording)
+  message(FATAL_ERROR "the install lacks the recording build, <libdir>/velnor/trace/libvelnor.so.1")
+endif()
+# It finds the virtual platform the install put in <libdir> by itself.
+file(GET_RUNTIME_DEPENDENCIES LIBRARIES ${recording} RESOLVED_DEPENDENCIES_VAR needed
+     UNRESOLVED_DEPENDENCIES_VAR unresolved)
+list(FILTER needed INCLUDE REGEX "/libvelnor_sim\\.so$")
+get_filename_component(lib_dir ${recording} DIRECTORY)
+get_filename_component(lib_dir ${lib_dir}/../.. REALPATH)
+file(REAL_PATH "${needed}" needed)
+if(NOT needed STREQUAL "${lib_dir}/libvelnor_sim.so")
+  message(FATAL_ERROR "${recording} finds libvelnor_sim.so at '${needed}' (unresolved: ${unresolved})")
+endif()
+run(${prefix}/bin/velnorctl --log-dir ${WORK_DIR}/recorded record -- ${WORK_DIR}/build/consumer)
+file(GLOB traces ${WORK_DIR}/recorded/Velnor-trace-*.pcapng)
+list(LENGTH traces count)
+if(NOT count EQUAL 1 OR NOT run_output MATCHES "Trace: ${WORK_DIR}/recorded/Velnor-trace-")
+  message(FATAL_ERROR "velnorctl record left ${count} traces (${traces}) and said:\n${run_output}")
+endif()
+message(STATUS "velnorctl record: ${traces}")
+
 find_program(PKG_CONFIG pkg-config)
 file(GLOB pc_files ${prefix}/lib*/pkgconfig/velnor.pc ${prefix}/lib/*/pkgconfig/velnor.pc)
 if(PKG_CONFIG AND pc_files)
