@@ -4,21 +4,26 @@
     scripts/build-python-wheels.py [--host BUILD_DIR] [--mingw BUILD_DIR] [--out DIR]
                                    [--install-check] [--no-linux | --no-windows]
 
---host (default build/host-debug): a Linux build with libvelnor.so, libvelnor_sim.so
-  and libvelnor_watch.so.1; gives velnor-<v>-py3-none-linux_<machine>.whl.
+--host (default build/host-debug): a Linux build with libvelnor.so, libvelnor_sim.so,
+  libvelnor_watch.so.1 and the recording build lib/trace/libvelnor.so; gives
+  velnor-<v>-py3-none-linux_<machine>.whl.
 --mingw (default build/mingw, skipped when it has no DLLs; a folder that does not
   exist is an error only when given): gives velnor-<v>-py3-none-win_amd64.whl with the
-  product Velnor.dll and VelnorWatch.dll, and the simulation build
-  (simulation/Velnor.dll, simulation/VelnorWatch.dll, velnor_sim.dll).
+  product Velnor.dll and VelnorWatch.dll, the simulation build
+  (simulation/Velnor.dll, simulation/VelnorWatch.dll, velnor_sim.dll) and the
+  recording build (trace/Velnor.dll).
 --no-linux / --no-windows: build only the other one.
 --install-check: installs the Linux wheel offline into a fresh folder, lists the
-  virtual board through it and watches a board arrive, with VELNOR_LIBRARY unset.
+  virtual board through it and watches a board arrive, with VELNOR_LIBRARY unset; then,
+  with VELNOR_RECORDING=1, makes one call through the recording build and finds its
+  trace in the temporary folder.
 
 Wheels are built offline with Debian's setuptools and wheel (pip --no-build-isolation
 --no-index). No Windows Python runs here, so the Windows wheel is checked from its
 contents: every file in place, each DLL x64, the 22 exports (the watch's 2), the
-simulation builds importing velnor_sim.dll and the product's not, and no DLL outside
-the system's and the wheel's own.
+simulation builds importing velnor_sim.dll and the product's and the recording build's
+not, the recording build's version resource saying so, and no DLL outside the system's
+and the wheel's own.
 """
 
 import argparse
@@ -92,15 +97,21 @@ def check_common(wheel, expected_libraries):
         fail(f"{wheel} has no pytest11 entry point for velnor.pytest_plugin")
 
 
+# The recording build's version resource describes it so (cmake/VelnorVersionResource.cmake);
+# its strings are UTF-16LE.
+RECORDING_TEXT = "recording build (writes a trace)".encode("utf-16-le")
+
+
 def check_windows(wheel):
     product, simulation, sim = ("velnor/_libs/Velnor.dll", "velnor/_libs/simulation/Velnor.dll",
                                 "velnor/_libs/simulation/velnor_sim.dll")
     watch, simulation_watch = ("velnor/_libs/VelnorWatch.dll",
                                "velnor/_libs/simulation/VelnorWatch.dll")
-    check_common(wheel, [product, simulation, sim, watch, simulation_watch])
+    recording = "velnor/_libs/trace/Velnor.dll"
+    check_common(wheel, [product, simulation, sim, watch, simulation_watch, recording])
     bundled = {"velnor_sim.dll"}
     with tempfile.TemporaryDirectory() as folder, zipfile.ZipFile(wheel) as archive:
-        for name in (product, simulation, sim, watch, simulation_watch):
+        for name in (product, simulation, sim, watch, simulation_watch, recording):
             path = archive.extract(name, folder)
             info = _pe.read_pe(path)
             if (info.machine, info.bits) != ("x64", 64):
@@ -123,8 +134,13 @@ def check_windows(wheel):
             virtual = name in (simulation, simulation_watch)
             if imports_sim != virtual:
                 fail(f"{name} {'does not import' if virtual else 'imports'} velnor_sim.dll")
-    print(f"checked {wheel}: product and simulation Velnor.dll (x64, 22 exports) and "
-          "VelnorWatch.dll (2 exports), velnor_sim.dll")
+            with open(path, "rb") as dll:
+                says_recording = RECORDING_TEXT in dll.read()
+            if says_recording != (name == recording):
+                fail(f"{name}'s version resource {'lacks' if name == recording else 'has'} "
+                     "\"recording build (writes a trace)\"")
+    print(f"checked {wheel}: product, simulation and recording Velnor.dll (x64, 22 exports) "
+          "and VelnorWatch.dll (2 exports), velnor_sim.dll")
 
 
 def check_install(wheel):
@@ -158,6 +174,28 @@ def check_install(wheel):
                  f"{result.stdout}{result.stderr}")
         print(f"installed {os.path.basename(wheel)} offline; it lists and hears:\n"
               f"{result.stdout.strip()}")
+        check_recording(target, env)
+
+
+def check_recording(target, env):
+    """One call through the installed wheel's recording build: its trace appears in the
+    temporary folder."""
+    with tempfile.TemporaryDirectory() as temporary:
+        code = ("import velnor, velnor.sim\n"
+                "print(velnor.library_path()); print(velnor.sim.library_path())\n"
+                "print(velnor.device_count())\n")
+        result = subprocess.run([sys.executable, "-c", code], cwd=target, capture_output=True,
+                                text=True, env=dict(env, VELNOR_RECORDING="1", TMPDIR=temporary))
+        bundle = os.path.join(target, "velnor", "_libs")
+        recording = os.path.join(bundle, "trace", "libvelnor.so")
+        # On the wheel's own virtual platform, above the trace folder.
+        expected = [recording, os.path.join(bundle, "libvelnor_sim.so"), "1"]
+        traces = [name for name in os.listdir(temporary)
+                  if name.startswith("Velnor-trace-") and name.endswith(".pcapng")]
+        if result.returncode != 0 or result.stdout.splitlines() != expected or len(traces) != 1:
+            fail(f"VELNOR_RECORDING=1 with the installed wheel left the traces {traces} and said:\n"
+                 f"{result.stdout}{result.stderr}")
+        print(f"VELNOR_RECORDING=1 loaded {recording} and wrote {traces[0]}")
 
 
 def main():
@@ -176,10 +214,12 @@ def main():
         wheel = build_wheel([(os.path.realpath(os.path.join(lib, "libvelnor.so")), "libvelnor.so"),
                              (os.path.join(lib, "libvelnor_sim.so"), "libvelnor_sim.so"),
                              (os.path.realpath(os.path.join(lib, "libvelnor_watch.so.1")),
-                              "libvelnor_watch.so.1")],
+                              "libvelnor_watch.so.1"),
+                             (os.path.realpath(os.path.join(lib, "trace", "libvelnor.so")),
+                              "trace/libvelnor.so")],
                             tag, args.out)
         check_common(wheel, ["velnor/_libs/libvelnor.so", "velnor/_libs/libvelnor_sim.so",
-                             "velnor/_libs/libvelnor_watch.so.1"])
+                             "velnor/_libs/libvelnor_watch.so.1", "velnor/_libs/trace/libvelnor.so"])
         print(f"built {wheel}")
         if args.install_check:
             check_install(wheel)
@@ -195,7 +235,8 @@ def main():
                               "simulation/velnor_sim.dll"),
                              (os.path.join(mingw, "bin", "VelnorWatch.dll"), "VelnorWatch.dll"),
                              (os.path.join(mingw, "simulation", "VelnorWatch.dll"),
-                              "simulation/VelnorWatch.dll")],
+                              "simulation/VelnorWatch.dll"),
+                             (os.path.join(mingw, "trace", "Velnor.dll"), "trace/Velnor.dll")],
                             "win_amd64", args.out)
         check_windows(wheel)
         print(f"built {wheel}")

@@ -30,6 +30,15 @@ def test_candidates_in_order():
         ("VELNOR_LIBRARY", "/x/libvelnor.so")]
     assert _loader.candidates("/y.so", environ={"VELNOR_LIBRARY": "/x.so"}) == [
         ("argument", "/y.so")]
+    # The recording build alone, never the product in its place; "0" and "" mean unset.
+    recording = [("VELNOR_RECORDING", os.path.join(bundle, "trace", "libvelnor.so"))]
+    assert _loader.candidates(environ={"VELNOR_RECORDING": "1"}) == recording
+    assert _loader.candidates(environ={"VELNOR_RECORDING": "yes"}) == recording
+    for unset in ("0", ""):
+        assert _loader.candidates(environ={"VELNOR_RECORDING": unset}) == \
+            _loader.candidates(environ={})
+    assert _loader.candidates(environ={"VELNOR_RECORDING": "1", "VELNOR_LIBRARY": "/x.so"}) == [
+        ("VELNOR_LIBRARY", "/x.so")]
 
 
 def load_error(env):
@@ -72,6 +81,15 @@ def test_error_without_the_variable_names_the_package_and_the_system_search():
     assert lines[1] == f"  package: {bundle}: no such file"
     assert lines[2].startswith("  the system's search for libvelnor.so: libvelnor.so.1: cannot open")
     assert lines[3:] == ["Set VELNOR_LIBRARY to the library's path."]
+
+
+def test_error_when_the_package_carries_no_recording_build():
+    trace = os.path.join(PACKAGE, "velnor", "_libs", "trace", "libvelnor.so")
+    assert load_error(clean_env(VELNOR_RECORDING="1")) == (
+        "velnor: could not load the Velnor library (libvelnor.so). Looked in:\n"
+        f"  VELNOR_RECORDING: {trace}: no such file: this copy of the package carries no "
+        "recording build; set VELNOR_LIBRARY to one (lib/trace/libvelnor.so.1 of a build)\n"
+        "Set VELNOR_LIBRARY to the library's path.\n")
 
 
 def test_error_for_a_file_that_is_no_library(tmp_path):
@@ -125,6 +143,28 @@ def test_library_inside_the_package_is_used_with_its_own_virtual_platform(tmp_pa
     # The variable comes first.
     result = run_python(SHOW, clean_env(PYTHONPATH=str(tmp_path), VELNOR_LIBRARY=LIBRARY))
     assert result.stdout.splitlines()[0] == os.path.abspath(LIBRARY)
+
+
+RECORDING = os.path.join(os.path.dirname(LIBRARY), "trace", "libvelnor.so.1")
+
+
+@pytest.mark.skipif(not os.path.isfile(RECORDING), reason="no recording build beside the library")
+def test_recording_build_inside_the_package_records_on_the_package_platform(tmp_path):
+    shutil.copytree(os.path.join(PACKAGE, "velnor"), tmp_path / "velnor",
+                    ignore=shutil.ignore_patterns("__pycache__", "_libs"))
+    bundle = tmp_path / "velnor" / "_libs"
+    (bundle / "trace").mkdir(parents=True)
+    shutil.copy(os.path.realpath(RECORDING), bundle / "trace" / "libvelnor.so")
+    shutil.copy(os.path.join(os.path.dirname(LIBRARY), "libvelnor_sim.so"), bundle)
+    temporary = tmp_path / "tmp"
+    temporary.mkdir()
+    result = run_python(SHOW, clean_env(PYTHONPATH=str(tmp_path), VELNOR_RECORDING="1",
+                                        TMPDIR=str(temporary)))
+    assert result.returncode == 0, result.stderr
+    # The platform above the trace folder, not the one the build's RUNPATH names.
+    assert result.stdout.splitlines() == [
+        str(bundle / "trace" / "libvelnor.so"), str(bundle / "libvelnor_sim.so"), "VLN-SIM-0000"]
+    assert [name.startswith("Velnor-trace-") for name in os.listdir(temporary)] == [True]
 
 
 @needs_library

@@ -1,8 +1,9 @@
 """Finds and loads the C library, once per process.
 
 Order: the VELNOR_LIBRARY environment variable (a path; when set, nothing else is
-tried), then a library inside the installed package (velnor/_libs/), then the
-system's search. On Windows every load is by absolute path, with the library's folder
+tried), then, when VELNOR_RECORDING is set (to anything but "" or "0"), the recording
+build inside the installed package (velnor/_libs/trace/) and nothing else, then a
+library inside the installed package (velnor/_libs/), then the system's search. On Windows every load is by absolute path, with the library's folder
 added through os.add_dll_directory so that its own DLLs (velnor_sim.dll beside the
 simulation build) resolve there. Before the library, the virtual platform's library
 is loaded from VELNOR_SIM_LIBRARY or from beside it when present, so that the
@@ -27,6 +28,10 @@ _windows = sys.platform == "win32"
 LIBRARY_NAME = "Velnor.dll" if _windows else "libvelnor.so"
 SIM_NAME = "velnor_sim.dll" if _windows else "libvelnor_sim.so"
 BUNDLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "_libs")
+# The recording build, which writes every platform call to a trace: the wheels carry it
+# in a folder of its own, beside the product.
+RECORDING_VARIABLE = "VELNOR_RECORDING"
+RECORDING_FOLDER = "trace"
 
 
 class Loaded(NamedTuple):
@@ -80,6 +85,10 @@ def candidates(explicit: Optional[str] = None, simulation: bool = False,
         return [("argument", explicit)]
     if env.get("VELNOR_LIBRARY"):
         return [("VELNOR_LIBRARY", env["VELNOR_LIBRARY"])]
+    if env.get(RECORDING_VARIABLE, "0") not in ("", "0"):
+        # Never the product in its place: a session the user means to record must not
+        # run unrecorded without a word.
+        return [(RECORDING_VARIABLE, os.path.join(BUNDLE, RECORDING_FOLDER, LIBRARY_NAME))]
     bundled = os.path.join(BUNDLE, "simulation", LIBRARY_NAME) if simulation and _windows else None
     places = []
     if bundled:
@@ -111,7 +120,9 @@ def _search(explicit: Optional[str], simulation: bool) -> Loaded:
                           f"a directory, not the library file (there is no {LIBRARY_NAME} in it)"))
             continue
         elif not os.path.isfile(place):
-            tried.append((label, "no such file"))
+            tried.append((label, "no such file" if kind != RECORDING_VARIABLE else
+                          "no such file: this copy of the package carries no recording build; "
+                          "set VELNOR_LIBRARY to one (lib/trace/libvelnor.so.1 of a build)"))
             continue
         try:
             return _open(os.path.abspath(place) if os.path.isfile(place) else place)
@@ -190,8 +201,16 @@ def _sim_beside(library_path: str) -> Optional[str]:
         return os.path.abspath(explicit)
     if not os.path.isabs(library_path):
         return None
-    beside = os.path.join(os.path.dirname(library_path), SIM_NAME)
-    return beside if os.path.isfile(beside) else None
+    folder = os.path.dirname(library_path)
+    places = [folder]
+    if os.path.basename(folder) == RECORDING_FOLDER:
+        # The recording build uses the platform of the product it sits beside.
+        places.append(os.path.dirname(folder))
+    for place in places:
+        beside = os.path.join(place, SIM_NAME)
+        if os.path.isfile(beside):
+            return beside
+    return None
 
 
 def _loaded_module(name: str) -> Optional[ctypes.CDLL]:
