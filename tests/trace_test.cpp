@@ -6,6 +6,7 @@
 #include "support/log_file.h"
 #include "support/test_env.h"
 #include "trace_reader.h"
+#include "trace_words.h"
 
 #include <velnor.h>
 #include <velnor_sim.h>
@@ -325,6 +326,34 @@ TEST_F(trace_test, records_from_many_threads_are_whole_and_numbered_in_order) {
     }
     EXPECT_GE(trace.records.size(), 4u * (3 + 100 + 1));
     EXPECT_NE(before.size(), bytes.size());
+}
+
+// A record's words as trace show and the divergences give them: a request is
+// named only for a board control code (0x222000 + 4n, n below 18).
+TEST(trace_words, name_board_requests_only_and_their_inputs) {
+    const struct {
+        std::uint32_t code;
+        std::vector<std::uint8_t> in;
+        const char* request;
+        const char* input;
+    } cases[] = {
+        {0x222020, {2, 0, 0, 0}, "set_led", "blink"},
+        {0x222020, {2, 0}, "set_led", "0200"}, // not the request's length
+        {0x222021, {2, 0, 0, 0}, "0x00222021", "02000000"},
+        {0x222022, {}, "0x00222022", "-"},
+        {0x221FFC, {}, "0x00221ffc", "-"},
+        {0x222048, {}, "0x00222048", "-"}, // request 18: past the last
+        {0x222044, {}, "get_serial", "-"},
+        {0x22203C, {0x30, 2, 0, 0, 0x55, 0, 0, 0}, "reg_write", "0x230 = 0x55"},
+        {0x222038,
+         {1, 0, 0, 0, 0, 0, 0, 0, 0x40, 0x42, 0x0F, 0, 0, 0, 0, 0},
+         "set_clock",
+         "external, 1000000 Hz"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(velnor::sim::trace_request_words(c.code), c.request) << std::hex << c.code;
+        EXPECT_EQ(velnor::sim::trace_input_words(c.code, c.in), c.input) << std::hex << c.code;
+    }
 }
 
 // A forged list size is refused at load; a FIFO, a folder or a device is
