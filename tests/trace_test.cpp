@@ -5,6 +5,7 @@
 #include "support/firmware_image.h"
 #include "support/log_file.h"
 #include "support/test_env.h"
+#include "trace_file.h"
 #include "trace_reader.h"
 #include "trace_words.h"
 
@@ -584,6 +585,32 @@ TEST_F(trace_test, boards_keep_the_recorded_programs_numbers) {
     ASSERT_EQ(vl_device_open(1, &board), VL_RC_SUCCESS);
     EXPECT_EQ(vl_device_close(board), VL_RC_SUCCESS);
     EXPECT_STREQ(vlsim_trace_divergence(), "");
+}
+
+// A file past the most a reader reads gives the records before that point
+// and names the rest as damage (4096 bytes here; 1 GiB, VLTR_MAX_FILE_SIZE,
+// for vlsim_load_trace and trace show).
+TEST_F(trace_test, a_trace_past_the_limit_gives_the_records_before_it_and_says_so) {
+    std::vector<std::uint8_t> bytes = short_trace();
+    // A block the reader skips (not one of a trace's), reaching past the limit.
+    const std::size_t start = bytes.size();
+    ASSERT_LT(start, 4096u - 64);
+    bytes.resize(8192);
+    put32(bytes, start, 0x00000BAD);
+    put32(bytes, start + 4, static_cast<std::uint32_t>(8192 - start));
+    put32(bytes, 8188, static_cast<std::uint32_t>(8192 - start));
+    const std::string path = write_trace("large.pcapng", bytes);
+    velnor::sim::trace_t trace;
+    std::string error;
+    ASSERT_EQ(velnor::sim::load_trace_file(path, trace, error, 4096),
+              velnor::sim::trace_load_t::loaded);
+    EXPECT_EQ(trace.records.size(), 6u);
+    EXPECT_EQ(trace.damage, "the trace goes on past 4096 bytes (8192 bytes); the part after the "
+                            "first 4096 bytes is not read");
+    // Whole within the limit: no damage.
+    ASSERT_EQ(velnor::sim::load_trace_file(path, trace, error, 8192),
+              velnor::sim::trace_load_t::loaded);
+    EXPECT_EQ(trace.damage, "");
 }
 
 // Threads each with their own handle on one board: the recording replays in

@@ -201,7 +201,8 @@ bool read_regular_file(const std::string& path, std::uint64_t limit,
     return read_regular(path, limit, bytes, file_size, error);
 }
 
-trace_load_t load_trace_file(const std::string& path, trace_t& trace, std::string& error) {
+trace_load_t load_trace_file(const std::string& path, trace_t& trace, std::string& error,
+                             std::uint64_t limit) {
     std::vector<std::uint8_t> bytes;
     std::uint64_t file_size = 0;
     /* The magic first: a large file that is not a trace is refused without
@@ -212,15 +213,17 @@ trace_load_t load_trace_file(const std::string& path, trace_t& trace, std::strin
     if (!trace_magic_ok(bytes.data(), bytes.size(), error)) {
         return trace_load_t::not_a_trace;
     }
-    if (!read_regular_file(path, VLTR_MAX_FILE_SIZE, bytes, file_size, error)) {
+    if (!read_regular_file(path, limit, bytes, file_size, error)) {
         return trace_load_t::unreadable;
     }
     if (!read_trace(bytes.data(), bytes.size(), trace, error)) {
         return trace_load_t::not_a_trace;
     }
     if (file_size > bytes.size() && (trace.damage.empty() || trace.cut_short)) {
-        trace.damage = "the trace goes on past 1 GiB (" + std::to_string(file_size) +
-                       " bytes); the part after the first 1 GiB is not read";
+        const std::string read = limit % (1ull << 30) == 0 ? std::to_string(limit >> 30) + " GiB"
+                                                           : std::to_string(limit) + " bytes";
+        trace.damage = "the trace goes on past " + read + " (" + std::to_string(file_size) +
+                       " bytes); the part after the first " + read + " is not read";
     }
     return trace_load_t::loaded;
 }

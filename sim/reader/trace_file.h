@@ -11,6 +11,8 @@
 
 #include "trace_reader.h"
 
+#include <velnor_trace_format.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,10 +33,11 @@ enum class trace_load_t {
     not_a_trace, /* its bytes are not a trace (read_trace's error) */
 };
 
-/* Reads the trace at path, error set unless loaded. A file past
- * VLTR_MAX_FILE_SIZE gives the records before that point, and trace.damage
- * says the trace goes on past 1 GiB. */
-trace_load_t load_trace_file(const std::string& path, trace_t& trace, std::string& error);
+/* Reads the trace at path, error set unless loaded. A file past `limit`
+ * bytes gives the records before that point, and trace.damage says the trace
+ * goes on past it ("past 1 GiB"). */
+trace_load_t load_trace_file(const std::string& path, trace_t& trace, std::string& error,
+                             std::uint64_t limit = VLTR_MAX_FILE_SIZE);
 
 } // namespace velnor::sim
 
