@@ -22,8 +22,9 @@ if(NOT WIN32)
   # The recording build, under the product's soname in a folder of its own,
   # <libdir>/velnor/trace: a program takes it with that folder at the head of
   # LD_LIBRARY_PATH (velnorctl record does so), and it finds libvelnor_sim.so
-  # in <libdir>, two folders up.
-  set_target_properties(velnor_recording PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
+  # in <libdir>, two folders up; or beside itself, where a .NET application's
+  # output has it in the product's place (dotnet/nuget/Velnor.Net.targets).
+  set_target_properties(velnor_recording PROPERTIES INSTALL_RPATH "$ORIGIN:$ORIGIN/../..")
   install(TARGETS velnor_recording LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velnor/trace
           NAMELINK_SKIP)
 endif()

@@ -1,20 +1,24 @@
 # The two NuGet packages, packed by dotnet in the Windows build, with their symbols
 # (.snupkg), into the build tree's dotnet/packages/:
 #   Velnor.Net.<version>.nupkg             the binding (netstandard2.0, net8.0) and the
-#                                          product Velnor.dll and VelnorWatch.dll (win-x64)
+#                                          product Velnor.dll and VelnorWatch.dll (win-x64),
+#                                          and the recording Velnor.dll
 #   Velnor.Net.Simulation.<version>.nupkg  the Simulation class (net8.0) and the
-#                                          virtual-platform libraries for linux-x64 and win-x64
+#                                          virtual-platform libraries for linux-x64 and win-x64,
+#                                          and the recording libvelnor.so.1 (linux-x64)
 # The Linux libraries come from a release build of this same source tree with the host's
-# compiler (linux-natives/, only the three libraries), linked with their install RUNPATH,
-# exactly $ORIGIN: libvelnor.so.1 and libvelnor_watch.so.1 find libvelnor_sim.so beside
-# themselves. (A build RUNPATH would be padded with an empty entry, which the loader takes
-# for the current directory.) The SDK archive carries the packages under dotnet/.
+# compiler (linux-natives/, only the four libraries), linked with their install RUNPATH:
+# libvelnor.so.1 and libvelnor_watch.so.1 find libvelnor_sim.so beside themselves
+# (exactly $ORIGIN), the recording build first there too. (A build RUNPATH would be padded
+# with an empty entry, which the loader takes for the current directory.) The SDK archive
+# carries the packages under dotnet/.
 include(ExternalProject)
 
 set(VELNOR_LINUX_NATIVES_DIR ${CMAKE_BINARY_DIR}/linux-natives)
 set(_linux_lib ${VELNOR_LINUX_NATIVES_DIR}/lib)
 set(_linux_built ${_linux_lib}/libvelnor.so.${PROJECT_VERSION} ${_linux_lib}/libvelnor_sim.so
-                 ${_linux_lib}/libvelnor_watch.so.${PROJECT_VERSION})
+                 ${_linux_lib}/libvelnor_watch.so.${PROJECT_VERSION}
+                 ${_linux_lib}/trace/libvelnor.so.${PROJECT_VERSION})
 # The cache arguments go in an initial cache file, past any shell. BUILD_ALWAYS: the inner
 # build decides what changed in the sources (a no-op takes a fraction of a second).
 ExternalProject_Add(velnor_linux_natives
@@ -26,6 +30,7 @@ ExternalProject_Add(velnor_linux_natives
                    -DVELNOR_BUILD_DRIVER:BOOL=OFF -DVELNOR_BUILD_FUZZERS:BOOL=OFF
                    -DCMAKE_BUILD_WITH_INSTALL_RPATH:BOOL=ON
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target velnor velnor_sim velnor_watch
+                                                        velnor_recording
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${_linux_built})
@@ -48,18 +53,23 @@ set(_copy ${CMAKE_COMMAND} -E copy)
 add_custom_command(
   OUTPUT ${VELNOR_NUPKGS}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_natives} ${_packages}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${_product} ${_sim_win} ${_sim_linux}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_product}/recording ${_sim_win}
+                                             ${_sim_linux}/recording
   COMMAND ${_copy} $<TARGET_FILE:velnor> $<TARGET_FILE:velnor_watch> ${_product}
+  COMMAND ${_copy} $<TARGET_FILE:velnor_recording> ${_product}/recording
   COMMAND ${_copy} $<TARGET_FILE:velnor_simulation> ${_sim_win}/VelnorSimulation.dll
   COMMAND ${_copy} $<TARGET_FILE:velnor_watch_simulation> ${_sim_win}/VelnorWatchSimulation.dll
   COMMAND ${_copy} $<TARGET_FILE:velnor_sim> ${_sim_win}/velnor_sim.dll
   COMMAND ${_copy} ${_linux_lib}/libvelnor.so.${PROJECT_VERSION} ${_sim_linux}/libvelnor.so.1
   COMMAND ${_copy} ${_linux_lib}/libvelnor_sim.so ${_sim_linux}/libvelnor_sim.so
   COMMAND ${_copy} ${_linux_lib}/libvelnor_watch.so.${PROJECT_VERSION} ${_sim_linux}/libvelnor_watch.so.1
+  COMMAND ${_copy} ${_linux_lib}/trace/libvelnor.so.${PROJECT_VERSION}
+          ${_sim_linux}/recording/libvelnor.so.1
   COMMAND ${VELNOR_DOTNET_ENV} ${VELNOR_DOTNET} pack ${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Packages.slnx
           -c Release ${VELNOR_DOTNET_PROPERTIES} -p:ContinuousIntegrationBuild=true
           -p:VelnorNativeDir=${_natives} -o ${_packages}
-  DEPENDS velnor velnor_watch velnor_simulation velnor_watch_simulation velnor_sim ${_linux_built}
+  DEPENDS velnor velnor_watch velnor_simulation velnor_watch_simulation velnor_sim velnor_recording
+          ${_linux_built}
           ${VELNOR_DOTNET_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/Velnor.Net/README.md
           ${CMAKE_CURRENT_SOURCE_DIR}/Velnor.Net.Simulation/README.md ${CMAKE_CURRENT_SOURCE_DIR}/nuget/LICENSE.txt
           ${CMAKE_CURRENT_SOURCE_DIR}/nuget/release-notes.txt ${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.targets
@@ -82,6 +92,7 @@ add_test(NAME dotnet_nuget_package
           -DPRODUCT_DLL=$<TARGET_FILE:velnor> -DPRODUCT_WATCH_DLL=$<TARGET_FILE:velnor_watch>
           -DSIMULATION_DLL=$<TARGET_FILE:velnor_simulation>
           -DSIMULATION_WATCH_DLL=$<TARGET_FILE:velnor_watch_simulation> -DSIM_DLL=$<TARGET_FILE:velnor_sim>
+          -DRECORDING_DLL=$<TARGET_FILE:velnor_recording>
           -DLINUX_LIB=${_linux_lib} -DTARGETS=${CMAKE_CURRENT_SOURCE_DIR}/nuget/Velnor.Net.targets
           -DWORK_DIR=${VELNOR_DOTNET_DIR}/package-check
           -P ${CMAKE_CURRENT_SOURCE_DIR}/nuget/check_package.cmake)

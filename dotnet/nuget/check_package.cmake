@@ -5,15 +5,19 @@
 #   package's are the virtual-platform builds (the DLLs import velnor_sim.dll and nothing by
 #   the names they were renamed from; the Linux libraries load libvelnor_sim.so from beside
 #   themselves, release builds without debug information);
+# - the recording builds, in runtimes/<rid>/recording/ where NuGet copies nothing from: the
+#   DLL's version resource says so and it imports no velnor_sim.dll, the Linux one is the
+#   virtual-platform build that looks beside itself first;
 # - the manifests: id, version, the simulation package's dependency on Velnor.Net of the
 #   same version, licence file, README, release notes and repository.
 #
 # cmake -DPACKAGES=... -DVERSION=... -DASSEMBLIES=... -DOBJDUMP=... -DREADELF=...
 #       -DPRODUCT_DLL=... -DPRODUCT_WATCH_DLL=... -DSIMULATION_DLL=... -DSIMULATION_WATCH_DLL=...
-#       -DSIM_DLL=... -DLINUX_LIB=... -DTARGETS=... -DWORK_DIR=... -P check_package.cmake
+#       -DSIM_DLL=... -DRECORDING_DLL=... -DLINUX_LIB=... -DTARGETS=... -DWORK_DIR=...
+#       -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 foreach(var PACKAGES VERSION ASSEMBLIES OBJDUMP READELF PRODUCT_DLL PRODUCT_WATCH_DLL SIMULATION_DLL
-            SIMULATION_WATCH_DLL SIM_DLL LINUX_LIB TARGETS WORK_DIR)
+            SIMULATION_WATCH_DLL SIM_DLL RECORDING_DLL LINUX_LIB TARGETS WORK_DIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_package.cmake needs -D${var}=...")
   endif()
@@ -49,14 +53,18 @@ set(net Velnor.Net.${VERSION})
 set(sim Velnor.Net.Simulation.${VERSION})
 set(win runtimes/win-x64/native)
 set(linux runtimes/linux-x64/native)
+set(win_recording runtimes/win-x64/recording)
+set(linux_recording runtimes/linux-x64/recording)
 check_parts(${net}.nupkg LICENSE.txt README.md Velnor.Net.nuspec build/Velnor.Net.targets
             lib/net8.0/Velnor.Net.dll lib/net8.0/Velnor.Net.xml lib/netstandard2.0/Velnor.Net.dll
-            lib/netstandard2.0/Velnor.Net.xml ${win}/Velnor.dll ${win}/VelnorWatch.dll)
+            lib/netstandard2.0/Velnor.Net.xml ${win}/Velnor.dll ${win}/VelnorWatch.dll
+            ${win_recording}/Velnor.dll)
 check_parts(${net}.snupkg Velnor.Net.nuspec lib/net8.0/Velnor.Net.pdb lib/netstandard2.0/Velnor.Net.pdb)
 check_parts(${sim}.nupkg LICENSE.txt README.md Velnor.Net.Simulation.nuspec
             lib/net8.0/Velnor.Net.Simulation.dll lib/net8.0/Velnor.Net.Simulation.xml
             ${linux}/libvelnor.so.1 ${linux}/libvelnor_sim.so ${linux}/libvelnor_watch.so.1
-            ${win}/VelnorSimulation.dll ${win}/VelnorWatchSimulation.dll ${win}/velnor_sim.dll)
+            ${win}/VelnorSimulation.dll ${win}/VelnorWatchSimulation.dll ${win}/velnor_sim.dll
+            ${linux_recording}/libvelnor.so.1)
 check_parts(${sim}.snupkg Velnor.Net.Simulation.nuspec lib/net8.0/Velnor.Net.Simulation.pdb)
 if(failures)
   message(FATAL_ERROR "the packages' parts are wrong:${failures}")
@@ -74,7 +82,9 @@ foreach(pair "${N}/${win}/Velnor.dll=${PRODUCT_DLL}" "${N}/${win}/VelnorWatch.dl
              "${S}/${win}/VelnorWatchSimulation.dll=${SIMULATION_WATCH_DLL}" "${S}/${win}/velnor_sim.dll=${SIM_DLL}"
              "${S}/${linux}/libvelnor.so.1=${LINUX_LIB}/libvelnor.so.${VERSION}"
              "${S}/${linux}/libvelnor_sim.so=${LINUX_LIB}/libvelnor_sim.so"
-             "${S}/${linux}/libvelnor_watch.so.1=${LINUX_LIB}/libvelnor_watch.so.${VERSION}")
+             "${S}/${linux}/libvelnor_watch.so.1=${LINUX_LIB}/libvelnor_watch.so.${VERSION}"
+             "${N}/${win_recording}/Velnor.dll=${RECORDING_DLL}"
+             "${S}/${linux_recording}/libvelnor.so.1=${LINUX_LIB}/trace/libvelnor.so.${VERSION}")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 part)
   list(GET pair 1 built)
@@ -96,10 +106,19 @@ function(imports dll out)
   list(TRANSFORM lines TOLOWER)
   set(${out} ${lines} PARENT_SCOPE)
 endfunction()
-foreach(dll ${N}/${win}/Velnor.dll ${N}/${win}/VelnorWatch.dll)
+foreach(dll ${N}/${win}/Velnor.dll ${N}/${win}/VelnorWatch.dll ${N}/${win_recording}/Velnor.dll)
   imports(${dll} names)
   if("velnor_sim.dll" IN_LIST names)
     fail("${dll} imports velnor_sim.dll: a simulation build, not the product")
+  endif()
+endforeach()
+# The version resource's strings are UTF-16LE.
+foreach(dll ${N}/${win}/Velnor.dll ${N}/${win_recording}/Velnor.dll)
+  file(STRINGS ${dll} says ENCODING UTF-16LE REGEX "recording build \\(writes a trace\\)")
+  if(dll MATCHES "/recording/" AND NOT says)
+    fail("${dll} does not describe itself as the recording build")
+  elseif(NOT dll MATCHES "/recording/" AND says)
+    fail("${dll} describes itself as the recording build")
   endif()
 endforeach()
 foreach(dll ${S}/${win}/VelnorSimulation.dll ${S}/${win}/VelnorWatchSimulation.dll)
@@ -114,8 +133,15 @@ foreach(dll ${S}/${win}/VelnorSimulation.dll ${S}/${win}/VelnorWatchSimulation.d
 endforeach()
 
 # The Linux libraries: what each needs, where it looks, that it carries no debug information.
-foreach(lib libvelnor.so.1 libvelnor_watch.so.1 libvelnor_sim.so)
-  execute_process(COMMAND ${READELF} -h -d -S ${S}/${linux}/${lib} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+# The recording build looks beside itself first, where an application's output has it in
+# the product's place, then where an install puts libvelnor_sim.so.
+foreach(lib native/libvelnor.so.1 native/libvelnor_watch.so.1 native/libvelnor_sim.so
+            recording/libvelnor.so.1)
+  set(runpath "\\$ORIGIN")
+  if(lib MATCHES "^recording/")
+    set(runpath "\\$ORIGIN:\\$ORIGIN/\\.\\./\\.\\.")
+  endif()
+  execute_process(COMMAND ${READELF} -h -d -S ${S}/runtimes/linux-x64/${lib} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     fail("${lib} is not an ELF file")
     continue()
@@ -126,18 +152,19 @@ foreach(lib libvelnor.so.1 libvelnor_watch.so.1 libvelnor_sim.so)
   if(dump MATCHES "\\.debug_info")
     fail("${lib} carries debug information: not the release build")
   endif()
-  if(lib STREQUAL "libvelnor_sim.so")
+  if(lib STREQUAL "native/libvelnor_sim.so")
     continue()
   endif()
-  if(NOT dump MATCHES "\\(SONAME\\)[^\n]*\\[${lib}\\]")
-    fail("${lib} does not name itself ${lib}")
+  get_filename_component(soname ${lib} NAME)
+  if(NOT dump MATCHES "\\(SONAME\\)[^\n]*\\[${soname}\\]")
+    fail("${lib} does not name itself ${soname}")
   endif()
   if(NOT dump MATCHES "\\(NEEDED\\)[^\n]*\\[libvelnor_sim\\.so\\]")
     fail("${lib} does not load libvelnor_sim.so: not the virtual-platform build")
   endif()
-  if(NOT dump MATCHES "\\(RUNPATH\\)[^\n]*\\[\\$ORIGIN\\]")
+  if(NOT dump MATCHES "\\(RUNPATH\\)[^\n]*\\[${runpath}\\]")
     string(REGEX MATCH "\\((RUNPATH|RPATH)\\)[^\n]*" path "${dump}")
-    fail("${lib} does not look beside itself for libvelnor_sim.so (RUNPATH [$ORIGIN]): ${path}")
+    fail("${lib} does not look beside itself for libvelnor_sim.so (RUNPATH [${runpath}]): ${path}")
   endif()
 endforeach()
 
