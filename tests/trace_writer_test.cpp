@@ -24,6 +24,7 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -377,6 +378,34 @@ TEST(trace_writer, a_file_size_limit_stops_the_trace_never_the_process) {
                                "[trace] Error: system:27, Trace " + file.string() +
                                " stopped: record " + std::to_string(records + 1) +
                                " would take it past 4096 bytes, the process's file-size limit"});
+}
+
+// A limit lowered after the file was made: the write fails, and the line
+// gives the system's value as a refused open does.
+TEST(trace_writer, a_failed_write_stops_the_trace_with_the_systems_value) {
+    vlsim_reset();
+    vlsim_add_board(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        vl_device* board = nullptr;
+        int wrong = vl_device_open(0, &board) != VL_RC_SUCCESS; // records 1-3
+        ::signal(SIGXFSZ, SIG_IGN);
+        const auto size = static_cast<rlim_t>(std::filesystem::file_size(trace_of(::getpid())));
+        const struct rlimit limit = {size, size};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::uint32_t status = 0;
+        wrong += vl_device_get_trigger_status(board, &status) != VL_RC_SUCCESS;
+        wrong += vl_device_close(board) != VL_RC_SUCCESS;
+        ::_exit(wrong == 0 ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(exit_status_of(child), 0);
+    const std::filesystem::path file = trace_of(child);
+    EXPECT_EQ(read_back(file).records.size(), 3u);
+    EXPECT_EQ(log_texts(),
+              std::vector<std::string>{"[trace] Error: system:27, Trace " + file.string() +
+                                       " stopped: cannot write record 4: File too "
+                                       "large"});
 }
 
 TEST(trace_writer, a_forked_child_records_to_a_file_of_its_own) {
