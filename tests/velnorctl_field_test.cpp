@@ -275,8 +275,15 @@ TEST_F(Velnorctl, BrokenTemporaryFolderCostsOnlyTheDetail) {
     EXPECT_EQ(slurp(file("out")), "on\n");
     status = std::system((missing + "clock 123456789" + to_files).c_str());
     EXPECT_EQ(WEXITSTATUS(status), library_failure);
-    EXPECT_EQ(slurp(file("err")), "velnorctl: vl_device_set_clock failed: invalid_frequency (-13)\n"
-                                  "Velnor.log: (no line from vl_device_set_clock)\n");
+    // Said first: no folder, so neither a log nor a trace.
+    EXPECT_EQ(slurp(file("err")), "velnorctl: warning: the temporary folder '" +
+                                      file("missing").string() +
+                                      "' does not exist: no log (Velnor.log) is written, nor, "
+                                      "with the recording build, a trace; --log-dir DIR names a "
+                                      "folder for them\n"
+                                      "velnorctl: vl_device_set_clock failed: invalid_frequency "
+                                      "(-13)\n"
+                                      "Velnor.log: (no line from vl_device_set_clock)\n");
     EXPECT_FALSE(fs::exists(file("missing")));
 }
 
@@ -499,7 +506,7 @@ INSTANTIATE_TEST_SUITE_P(
         usage_case_t{"firmware check FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
         usage_case_t{"firmware check /dev/zero", "velnorctl: '/dev/zero' is not a regular file\n"},
         usage_case_t{"", "velnorctl: a command is needed: list, info, led, trigger, clock, reg, "
-                         "firmware, trace, watch, shell\n"},
+                         "firmware, trace, watch, record, shell\n"},
         usage_case_t{"--serial", "velnorctl: --serial: 1 required TEXT missing\n"
                                  "Run with --help for more information.\n"},
         usage_case_t{"firmware update FOLDER", "velnorctl: 'FOLDER' is a folder, not a file\n"},
