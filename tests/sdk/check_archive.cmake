@@ -1,7 +1,8 @@
 # Builds the SDK archive with CPack, unpacks it into a fresh folder, verifies
 # its SHA256SUMS with sha256sum, compares its files with the layout kept in
-# archive_layout.txt, and checks the CR LF line ends of the documents. Later
-# checks use the unpacked tree.
+# archive_layout.txt, checks the CR LF line ends of the documents and that the
+# README names the recording build, the dissector, the traces' guide and the
+# format header. Later checks use the unpacked tree.
 #
 # cmake -DBUILD_DIR=... -DUNPACK_DIR=... -DLAYOUT=... -DVERSION=... -P check_archive.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/sdk_common.cmake)
@@ -113,6 +114,18 @@ if(bare_lf)
   message(FATAL_ERROR "lines not ended by CR LF in:\n  ${bare_lf_text}")
 endif()
 list(LENGTH texts text_count)
+
+# The README names what a user needs to record a session and read its trace, each a
+# file the archive holds.
+file(READ ${root}/README.txt readme)
+foreach(named [[trace\Velnor.dll]] [[tools\wireshark\velnor_trace.lua]] [[docs\traces.md]]
+              [[include\velnor_trace_format.h]])
+  string(FIND "${readme}" "${named}" at)
+  string(REPLACE "\\" "/" path "${named}")
+  if(at EQUAL -1 OR NOT EXISTS ${root}/${path})
+    message(FATAL_ERROR "README.txt does not name ${named}, or the archive lacks it")
+  endif()
+endforeach()
 
 list(LENGTH files count)
 message(STATUS "${zip}: ${count} files, SHA256SUMS verified, layout as listed, "
