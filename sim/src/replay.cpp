@@ -133,13 +133,7 @@ const trace_record_t* replay_t::next(const replay_call_t& call, replay_deadline_
     queue_t* queue = queue_for(call, where);
     const std::string came = trace_call_words(call.kind, call.p, call.in);
     if (queue == nullptr || queue->cursor >= queue->records.size()) {
-        const std::string why = !trace_.damage.empty()
-                                    ? "the trace is damaged after record " +
-                                          std::to_string(trace_.records.back().sequence) + ": " +
-                                          trace_.damage
-                                : queue == nullptr ? "the trace has no record of it"
-                                                   : "the trace has no record left";
-        diverge(where + ": " + why + "; came " + came);
+        diverge(where + ": " + ran_out(queue != nullptr) + "; came " + came);
         return nullptr;
     }
     const std::size_t index = queue->records[queue->cursor];
@@ -156,6 +150,16 @@ const trace_record_t* replay_t::next(const replay_call_t& call, replay_deadline_
     }
     deadline = pace(record);
     return &record;
+}
+
+std::string replay_t::ran_out(bool had_records) const {
+    if (trace_.damage.empty()) {
+        return had_records ? "the trace has no record left" : "the trace has no record of it";
+    }
+    return (trace_.records.empty() ? std::string("the trace is damaged before its first record")
+                                   : "the trace is damaged after record " +
+                                         std::to_string(trace_.records.back().sequence)) +
+           ": " + trace_.damage;
 }
 
 std::uint64_t replay_t::open_handle(const trace_record_t& record, std::uint64_t fresh) {

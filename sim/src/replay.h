@@ -89,6 +89,8 @@ private:
 
     queue_t* queue_for(const replay_call_t& call, std::string& where);
     void consume(std::size_t index);
+    /* Why a call found no record: the records ran out, or the trace's damage. */
+    std::string ran_out(bool had_records) const;
     void diverge(std::string text);
     replay_deadline_t pace(const trace_record_t& record);
     std::string board_words(std::uint32_t interface_id) const;
