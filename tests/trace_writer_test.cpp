@@ -92,9 +92,13 @@ std::vector<std::string> log_texts() {
     return texts;
 }
 
-trace_call_t list_call() {
+// A call that succeeded; a CreateFileW of path when path is given.
+trace_call_t call_of(vltr_kind kind, std::uint64_t handle = 0, const std::string* path = nullptr) {
     trace_call_t call;
-    call.kind = VLTR_LIST_SIZE;
+    call.kind = kind;
+    call.handle = handle;
+    call.result = 1;
+    call.path = path;
     return call;
 }
 
@@ -102,7 +106,7 @@ TEST(trace_writer, a_trace_is_a_new_private_file_named_by_process_time_and_digit
     velnor_test::reset_log();
     trace_writer_t writer(next_digits);
     const std::time_t before = std::time(nullptr);
-    writer.record(list_call());
+    writer.record(call_of(VLTR_LIST_SIZE));
     const std::time_t after = std::time(nullptr);
     const std::filesystem::path file = writer.path_text();
     char digits[9];
@@ -148,8 +152,8 @@ TEST_P(trace_writer_obstacle, is_never_opened_and_is_named_in_the_log) {
         }
     }
     trace_writer_t writer(fixed_digits);
-    writer.record(list_call());
-    writer.record(list_call()); // stopped: no second line
+    writer.record(call_of(VLTR_LIST_SIZE));
+    writer.record(call_of(VLTR_LIST_SIZE)); // stopped: no second line
 
     const std::filesystem::path file = writer.path_text();
     EXPECT_TRUE(file == names[0] || file == names[1]) << file;
@@ -236,18 +240,10 @@ TEST(trace_writer, a_handle_value_names_the_board_its_last_recorded_open_gave) {
     trace_writer_t writer(next_digits);
     const std::string board_a = "\\\\?\\board-a";
     const std::string board_b = "\\\\?\\board-b";
-    const auto call_on = [&](vltr_kind kind, const std::string* path) {
-        trace_call_t call;
-        call.kind = kind;
-        call.handle = 7;
-        call.result = 1;
-        call.path = path;
-        return call;
-    };
-    writer.record(call_on(VLTR_CREATE_FILE, &board_a));
-    writer.record(call_on(VLTR_IO_CONTROL, nullptr));
+    writer.record(call_of(VLTR_CREATE_FILE, 7, &board_a));
+    writer.record(call_of(VLTR_IO_CONTROL, 7));
     const auto close = [&](const std::function<void()>& meanwhile) {
-        trace_call_t call = call_on(VLTR_CLOSE_HANDLE, nullptr);
+        trace_call_t call = call_of(VLTR_CLOSE_HANDLE, 7);
         writer.record_in_order(call, [&](trace_call_t&) { meanwhile(); });
     };
     // Another thread opens board b and gets value 7 while board a's close
@@ -256,7 +252,7 @@ TEST(trace_writer, a_handle_value_names_the_board_its_last_recorded_open_gave) {
     std::thread other;
     close([&] {
         other = std::thread([&] {
-            writer.record(call_on(VLTR_CREATE_FILE, &board_b));
+            writer.record(call_of(VLTR_CREATE_FILE, 7, &board_b));
             opened = true;
         });
         for (int i = 0; i < 100 && !opened; ++i) {
@@ -264,9 +260,9 @@ TEST(trace_writer, a_handle_value_names_the_board_its_last_recorded_open_gave) {
         }
     });
     other.join();
-    writer.record(call_on(VLTR_IO_CONTROL, nullptr));
+    writer.record(call_of(VLTR_IO_CONTROL, 7));
     close([] {});
-    writer.record(call_on(VLTR_IO_CONTROL, nullptr));
+    writer.record(call_of(VLTR_IO_CONTROL, 7));
 
     const velnor::sim::trace_t trace = read_back(writer.path_text());
     EXPECT_EQ(trace.interfaces,
@@ -290,9 +286,7 @@ TEST(trace_writer, a_path_longer_than_an_option_holds_is_cut_at_a_character) {
         path += "\xc3\xa9"; // é, two bytes: byte 65,535 would split one
     }
     const std::vector<std::uint8_t> in(70000, 0x41);
-    trace_call_t open;
-    open.kind = VLTR_CREATE_FILE;
-    open.path = &path;
+    trace_call_t open = call_of(VLTR_CREATE_FILE, 5, &path);
     open.in = in.data();
     open.in_size = static_cast<std::uint32_t>(in.size());
     trace_writer_t writer(next_digits);
@@ -308,17 +302,10 @@ TEST(trace_writer, a_path_longer_than_an_option_holds_is_cut_at_a_character) {
 TEST(trace_writer, a_record_after_the_threads_first_allocates_nothing) {
     trace_writer_t writer(next_digits);
     const std::string board = "\\\\?\\board";
-    trace_call_t open;
-    open.kind = VLTR_CREATE_FILE;
-    open.handle = 3;
-    open.result = 1;
-    open.path = &board;
-    writer.record(open);
+    writer.record(call_of(VLTR_CREATE_FILE, 3, &board));
     const std::uint8_t input[4] = {1, 0, 0, 0};
     const std::uint8_t reply[8] = {0, 0, 0, 0, 1, 0, 0, 0};
-    trace_call_t read;
-    read.kind = VLTR_IO_CONTROL;
-    read.handle = 3;
+    trace_call_t read = call_of(VLTR_IO_CONTROL, 3);
     read.in = input;
     read.in_size = 4;
     read.out = reply;
@@ -345,6 +332,15 @@ std::filesystem::path trace_of(pid_t pid) {
     return {};
 }
 
+// Runs body in a forked child of this process; its result is the child's exit status.
+pid_t in_child(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(body());
+    }
+    return child;
+}
+
 int exit_status_of(pid_t child) {
     int status = 0;
     EXPECT_EQ(::waitpid(child, &status, 0), child);
@@ -355,8 +351,7 @@ int exit_status_of(pid_t child) {
 TEST(trace_writer, a_file_size_limit_stops_the_trace_never_the_process) {
     vlsim_reset();
     vlsim_add_board(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const pid_t child = in_child([] {
         const struct rlimit limit = {4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         vl_device* board = nullptr;
@@ -366,8 +361,8 @@ TEST(trace_writer, a_file_size_limit_stops_the_trace_never_the_process) {
             wrong += vl_device_get_trigger_status(board, &status) != VL_RC_SUCCESS;
         }
         wrong += vl_device_close(board) != VL_RC_SUCCESS;
-        ::_exit(wrong == 0 ? 0 : 1);
-    }
+        return wrong;
+    });
     ASSERT_GT(child, 0);
     EXPECT_EQ(exit_status_of(child), 0);
     const std::filesystem::path file = trace_of(child);
@@ -385,8 +380,7 @@ TEST(trace_writer, a_file_size_limit_stops_the_trace_never_the_process) {
 TEST(trace_writer, a_failed_write_stops_the_trace_with_the_systems_value) {
     vlsim_reset();
     vlsim_add_board(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const pid_t child = in_child([] {
         vl_device* board = nullptr;
         int wrong = vl_device_open(0, &board) != VL_RC_SUCCESS; // records 1-3
         ::signal(SIGXFSZ, SIG_IGN);
@@ -396,8 +390,8 @@ TEST(trace_writer, a_failed_write_stops_the_trace_with_the_systems_value) {
         std::uint32_t status = 0;
         wrong += vl_device_get_trigger_status(board, &status) != VL_RC_SUCCESS;
         wrong += vl_device_close(board) != VL_RC_SUCCESS;
-        ::_exit(wrong == 0 ? 0 : 1);
-    }
+        return wrong;
+    });
     ASSERT_GT(child, 0);
     EXPECT_EQ(exit_status_of(child), 0);
     const std::filesystem::path file = trace_of(child);
@@ -414,10 +408,8 @@ TEST(trace_writer, a_forked_child_records_to_a_file_of_its_own) {
     vl_device* board = nullptr;
     ASSERT_EQ(vl_device_open(0, &board), VL_RC_SUCCESS);
     std::uint32_t status = 0;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(vl_device_get_trigger_status(board, &status) == VL_RC_SUCCESS ? 0 : 1);
-    }
+    const pid_t child =
+        in_child([&] { return vl_device_get_trigger_status(board, &status) != VL_RC_SUCCESS; });
     ASSERT_GT(child, 0);
     EXPECT_EQ(exit_status_of(child), 0);
     EXPECT_EQ(vl_device_get_trigger_status(board, &status), VL_RC_SUCCESS);
