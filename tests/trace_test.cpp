@@ -18,7 +18,6 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
@@ -26,6 +25,10 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace {
 
@@ -176,6 +179,13 @@ std::vector<vl_rc> short_session_results() {
     results.push_back(vl_device_set_id_led_state(board, 1));
     results.push_back(vl_device_get_id_led_state(board, &led));
     results.push_back(vl_device_close(board));
+#ifdef __SANITIZE_ADDRESS__
+    // A close that left the trace keeps the board open, as a refused close
+    // does; nothing can close it after that, so it is not a leak of the test's.
+    if (results[0] == VL_RC_SUCCESS && results[3] != VL_RC_SUCCESS) {
+        __lsan_ignore_object(board);
+    }
+#endif
     return results;
 }
 
@@ -573,6 +583,12 @@ TEST_F(trace_test, records_left_count_down_and_name_the_next) {
               "record 4, DeviceIoControl set_led on, reply capacity 4 (board 0, thread " + thread +
                   ")");
     EXPECT_STREQ(vlsim_trace_divergence(), ""); // stopped early, but on track
+    std::uint32_t led = 0;
+    EXPECT_EQ(vl_device_set_id_led_state(board, 1), VL_RC_SUCCESS);
+    EXPECT_EQ(vl_device_get_id_led_state(board, &led), VL_RC_SUCCESS);
+    EXPECT_EQ(vl_device_close(board), VL_RC_SUCCESS);
+    EXPECT_EQ(vlsim_trace_records_left(), 0);
+    EXPECT_STREQ(vlsim_trace_next_record(), "");
     vlsim_reset();
     EXPECT_EQ(vlsim_trace_records_left(), -1);
 }
@@ -663,52 +679,5 @@ TEST_F(trace_test, threads_with_their_own_handles_replay_in_any_interleaving) {
         EXPECT_EQ(vlsim_trace_records_left(), 0);
     }
 }
-
-// A trace file that is a link, a FIFO or a folder is never written through:
-// the trace stops with one line in the log, and the call goes on.
-struct obstacle_t {
-    const char* name;
-    std::function<void(const std::filesystem::path& file)> make;
-    const char* line; // the log line after "[error] ", {} standing for the trace's path
-};
-
-class trace_obstacle_test : public testing::TestWithParam<obstacle_t> {};
-
-TEST_P(trace_obstacle_test, costs_the_trace_never_the_call) {
-    const std::filesystem::path file = trace_file();
-    GetParam().make(file);
-    vlsim_reset();
-    vlsim_add_board(nullptr);
-    size_t count = 0;
-    EXPECT_EQ(vl_get_device_count(&count), VL_RC_SUCCESS);
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(vl_get_device_count(&count), VL_RC_SUCCESS); // no second line
-
-    std::string expected = GetParam().line;
-    expected.replace(expected.find("{}"), 2, file.string());
-    const std::vector<std::string> lines = velnor_test::read_log_lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(velnor_test::text_after(lines[0], "[error] "), expected);
-    EXPECT_FALSE(std::filesystem::exists(velnor_test::temp_dir() / "target"));
-    std::filesystem::remove_all(file);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    obstacles, trace_obstacle_test,
-    testing::Values(
-        obstacle_t{"link",
-                   [](const std::filesystem::path& file) {
-                       std::filesystem::create_symlink(velnor_test::temp_dir() / "target", file);
-                   },
-                   "[trace] Error: system:40, Trace {} stopped: it is a link: Too many levels of "
-                   "symbolic links"},
-        obstacle_t{"fifo", [](const std::filesystem::path& file) { ::mkfifo(file.c_str(), 0600); },
-                   "[trace] Error: system:6, Trace {} stopped: cannot open it: No such device or "
-                   "address"},
-        obstacle_t{
-            "folder",
-            [](const std::filesystem::path& file) { std::filesystem::create_directory(file); },
-            "[trace] Error: system:21, Trace {} stopped: cannot open it: Is a directory"}),
-    [](const testing::TestParamInfo<obstacle_t>& info) { return std::string(info.param.name); });
 
 } // namespace
