@@ -62,10 +62,12 @@ enum vltr_kind {
  *   2  u8  kind          enum vltr_kind
  *   3  u8  flags         which pointer arguments were null or given (below)
  *   4  u32 thread        the calling thread's id
- *   8  u64 sequence      1, 2, ... in the order the calls returned (the
- *                        order their records were written); a replay keeps
- *                        it within a handle and within the configuration
- *                        manager, not across handles
+ *   8  u64 sequence      1, 2, ... in the order the records were written:
+ *                        each call's after it returned (a thread's calls in
+ *                        their order); a CloseHandle's in one step with the
+ *                        close, so before any open that gets its handle value
+ *                        back; a replay keeps it within a handle and within
+ *                        the configuration manager, not across handles
  *  16  u64 time_ns       monotonic nanoseconds since the trace began
  *  24  u64 handle        CreateFileW's result; CloseHandle's and
  *                        DeviceIoControl's handle argument
