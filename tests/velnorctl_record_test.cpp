@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <regex>
 #include <string>
 
@@ -52,6 +53,12 @@ TEST_F(VelnorctlRecord, ExitStatusesAndRefusals) {
          no_trace},
         {"a signal as a shell gives it", false,
          "--log-dir '" + folder + "' record -- sh -c 'kill -TERM $$'", terminated, no_trace},
+        {"SIGXFSZ at its default, as without the tool", false,
+         "--log-dir '" + folder + "' record -- sh -c 'kill -XFSZ $$; exit 3'", 128 + SIGXFSZ,
+         no_trace},
+        {"SIGPIPE at its default, as without the tool", false,
+         "--log-dir '" + folder + "' record -- sh -c 'kill -PIPE $$; exit 3'", 128 + SIGPIPE,
+         no_trace},
         {"a program that cannot be run", false, "record -- /nonexistent/program", file_error,
          "velnorctl: cannot run '/nonexistent/program': No such file or directory\n"},
         {"no program", false, "record --", usage_error,

@@ -190,6 +190,10 @@ int run_program(std::vector<std::string> command, std::vector<std::string> envir
     for (int signal_number : waiting_signals_t::signals) {
         sigaddset(&defaults, signal_number);
     }
+    // The tool ignores these for itself; the program gets them as it would
+    // without the tool.
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(attributes.get(), &defaults);

@@ -182,5 +182,8 @@ int main(int argc, char** argv) {
     // fail instead of ending the process: an update in progress is then
     // reset and the exit code says standard output could not be written.
     std::signal(SIGPIPE, SIG_IGN);
+    // Under a file-size limit (ulimit -f) a write past it fails with EFBIG
+    // and is reported, instead of SIGXFSZ ending the tool mid-update.
+    std::signal(SIGXFSZ, SIG_IGN);
     return velnorctl::run_tool(std::vector<std::string>(argv, argv + argc));
 }
