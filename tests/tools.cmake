@@ -3,11 +3,11 @@
 # test installs into a temporary prefix and builds a consumer project there.
 if(VELNOR_BUILD_TOOLS)
   if(NOT WIN32)
-    velnor_add_test(velnorctl_parts_test SOURCES velnorctl_parts_test.cpp LIBS velnorctl_core)
+    velnor_add_test(velnorctl_parts_test SOURCES velnorctl_parts_test.cpp LIBS velnor_tool_core)
 
     velnor_add_test(velnorctl_test SOURCES velnorctl_test.cpp)
     velnor_add_test(velnorctl_field_test SOURCES velnorctl_field_test.cpp LIBS velnorctl_json)
-    velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnorctl_core
+    velnor_add_test(velnorctl_detail_test SOURCES velnorctl_detail_test.cpp LIBS velnor_tool_core
                     TIMEOUT 30) # 0.4 s
     # Sessions recorded through the recording build, shown and replayed.
     velnor_add_test(velnorctl_trace_test SOURCES velnorctl_trace_test.cpp LIBS velnorctl_json)

@@ -4,10 +4,10 @@
 #include "errors.h"
 #include "files.h"
 #include "firmware_image.h"
-#include "firmware_update.h"
 #include "image_files.h"
 #include "output.h"
 #include "terminal.h"
+#include "update_console.h"
 
 #include <chrono>
 #include <cmath>

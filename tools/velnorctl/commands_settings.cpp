@@ -41,36 +41,8 @@ struct register_arguments_t {
     bool json = false;
 };
 
-std::string hex(uint64_t value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
 std::string register_line(uint32_t address, uint8_t value) {
-    return hex(address, 3) + ": " + hex(value, 2);
-}
-
-// A number up to maximum, else a usage error giving the range.
-uint32_t parse_in_range(const std::string& text, uint32_t maximum, const std::string& what,
-                        int digits) {
-    const std::string range = hex(0, digits) + " to " + hex(maximum, digits);
-    uint64_t value = 0;
-    try {
-        value = parse_number(text, 0xFFFFFFFFFFFFull, what);
-    } catch (const tool_error_t&) {
-        throw tool_error_t(exit_code_t::usage,
-                           what + " '" + printable(text) + "' is not a number from " + range);
-    }
-    if (value > maximum) {
-        throw tool_error_t(exit_code_t::usage,
-                           what + " " + hex(value, digits) + " is outside " + range);
-    }
-    return static_cast<uint32_t>(value);
-}
-
-uint32_t parse_address(const std::string& text) {
-    return parse_in_range(text, VLB_REGISTER_MAX, "register address", 3);
+    return hex_text(address, 3) + ": " + hex_text(value, 2);
 }
 
 // A command that reads one board value without an argument and sets it with
@@ -114,21 +86,7 @@ int64_t parse_clock_frequency(const std::string& text, uint32_t mode) {
                                       : "' is not a whole number of hertz (try 100M, 125MHz, "
                                         "9.375e6 or 100000000)"));
     }
-    if (mode == VL_CLOCK_MODE_INTERNAL && *hertz < 0) {
-        throw tool_error_t(exit_code_t::usage, "frequency " + std::to_string(*hertz) +
-                                                   " Hz is negative; the board synthesises "
-                                                   "positive frequencies only");
-    }
-    if (mode == VL_CLOCK_MODE_EXTERNAL &&
-        (*hertz < VLB_EXTERNAL_MIN_HZ || *hertz > VLB_EXTERNAL_MAX_HZ)) {
-        throw tool_error_t(exit_code_t::usage, "external reference " + std::to_string(*hertz) +
-                                                   " Hz is outside what the board accepts, " +
-                                                   format_frequency(VLB_EXTERNAL_MIN_HZ) + " to " +
-                                                   format_frequency(VLB_EXTERNAL_MAX_HZ) + " (" +
-                                                   std::to_string(VLB_EXTERNAL_MIN_HZ) + " to " +
-                                                   std::to_string(VLB_EXTERNAL_MAX_HZ) + " Hz)");
-    }
-    return *hertz;
+    return checked_clock_frequency(*hertz, mode);
 }
 
 void print_clock(const vl_clock& clock, bool json) {
@@ -230,7 +188,7 @@ void add_registers(CLI::App& app, session_t& session, action_t& chosen) {
     read->add_flag("--json", read_arguments->json, "Print one JSON object");
     read->callback([=, &session, &chosen] {
         chosen = [=, &session] {
-            const uint32_t address = parse_address(read_arguments->address);
+            const uint32_t address = parse_register_address(read_arguments->address);
             const uint8_t value = read_register(session.board(), address);
             if (read_arguments->json) {
                 print_json(std::cout, {{"address", address}, {"value", value}});
@@ -247,9 +205,8 @@ void add_registers(CLI::App& app, session_t& session, action_t& chosen) {
     write->add_option("value", write_arguments->value, "New contents, 0x00 to 0xff")->required();
     write->callback([=, &session, &chosen] {
         chosen = [=, &session] {
-            const uint32_t address = parse_address(write_arguments->address);
-            const uint32_t value =
-                parse_in_range(write_arguments->value, VLB_REGISTER_VALUE_MAX, "register value", 2);
+            const uint32_t address = parse_register_address(write_arguments->address);
+            const uint32_t value = parse_register_value(write_arguments->value);
             vl_device* board = session.board();
             VLCTL_CALL(vl_device_ad9516_reg_write, board,
                        VL_AD9516_REG_WRITE_VALUE(address, value));

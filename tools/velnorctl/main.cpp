@@ -9,6 +9,7 @@
 #include "terminal.h"
 #include "text_escape.h"
 #include "velnor_log.h"
+#include "virtual_options.h"
 
 #ifdef VELNORCTL_VIRTUAL
 #include "virtual_platform.h"
@@ -124,45 +125,8 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     app.add_option("--log-dir", log_dir,
                    "Folder for the library's log, Velnor.log, where failures are detailed "
                    "(default: a folder of this process's own in the temporary folder)");
-#ifdef VELNORCTL_VIRTUAL
-    int boards = 1;
-    CLI::Option* boards_option =
-        app.add_option("--boards", boards, "Number of virtual boards present (default 1)")
-            ->check(CLI::Range(0, 64));
-    std::vector<std::string> sim_boards;
-    app.add_option("--sim-board", sim_boards,
-                   "A virtual board with this serial; repeat for more boards (serials may "
-                   "repeat)")
-        ->excludes(boards_option)
-        ->expected(1)
-        ->take_all();
-    std::vector<std::string> faults;
-    app.add_option("--sim-fault", faults,
-                   "Fault switch of the virtual driver, to try how scripts take failures: "
-                   "fn=N,status=S (request N answers status S), fn=N,reply=BYTES (it answers "
-                   "short), call=KIND,value=V (the next platform call of that kind fails)")
-        ->expected(1)
-        ->take_all();
-    int pace_ms = 0;
-    app.add_option("--sim-pace", pace_ms,
-                   "Pause this many milliseconds after each firmware-update request, to try "
-                   "Ctrl-C or SIGTERM during an update")
-        ->check(CLI::Range(0, 60000));
-    std::string replay_file;
-    CLI::Option* replay_option =
-        app.add_option("--sim-replay", replay_file,
-                       "Answer every platform call from this trace (Velnor-trace-*.pcapng) "
-                       "instead of virtual boards; exit 6 when the run leaves it or ends with "
-                       "records of it left")
-            ->excludes(boards_option)
-            ->excludes("--sim-board")
-            ->excludes("--sim-fault");
-#else
-    // Recognised so that a command line written for the virtual build gets
-    // told where the option is, not a parser error; not listed in --help.
-    std::string replay_file;
-    CLI::Option* replay_option = app.add_option("--sim-replay", replay_file)->group("");
-#endif
+    virtual_options_t virtual_options;
+    virtual_options.add_to(app);
 
     session_t session;
     action_t chosen;
@@ -191,30 +155,8 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
     }
     try {
         use_log_folder(log_dir);
-#ifdef VELNORCTL_VIRTUAL
-        if (boards_option->count() > 0) {
-            use_virtual_boards(boards);
-        }
-        if (!sim_boards.empty()) {
-            use_virtual_board_serials(sim_boards);
-        }
-        for (const std::string& fault : faults) {
-            apply_virtual_fault(fault);
-        }
-        session.update_pace = std::chrono::milliseconds(pace_ms);
-        if (replay_option->count() > 0) {
-            replay_trace(replay_file);
-        }
-#else
-        if (replay_option->count() > 0) {
-            throw tool_error_t(
-                exit_code_t::usage,
-                "--sim-replay is an option of velnorctl built for the virtual platform (the "
-                "Linux velnorctl of the SDK or the build); this velnorctl works through "
-                "Velnor.dll, even the simulation build of it. Replay the trace there, or load "
-                "it from Python (velnor.sim.load_trace) or .NET (Simulation.LoadTrace)");
-        }
-#endif
+        virtual_options.apply();
+        session.update_pace = virtual_options.update_pace();
         selection_t selection;
         if (index_option->count() > 0) {
             selection.index = parse_board_index(index_text);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velnorctl {
@@ -16,6 +17,10 @@ struct frequency_probe_t {
     std::optional<int64_t> below; // the nearest producible frequency under it
     std::optional<int64_t> above; // the nearest one over it
 };
+
+// The neighbours a refusal's log line names ("Try A Hz or B Hz", "Min
+// frequency is A Hz", "Max frequency is B Hz"); none when it names none.
+frequency_probe_t neighbours_in_log_line(const std::string& line);
 
 // What the library says of one frequency (neighbours only when refused).
 frequency_probe_t probe_frequency(int64_t hertz);

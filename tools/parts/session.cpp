@@ -31,6 +31,25 @@ board_handle_t open_board(size_t index) {
     return board_handle_t(handle);
 }
 
+serial_search_t find_serial(const std::string& wanted) {
+    size_t count = 0;
+    VLCTL_CALL(vl_get_device_count, &count);
+    serial_search_t search;
+    board_handle_t match;
+    for (size_t index = 0; index < count; ++index) {
+        board_handle_t candidate = open_board(index);
+        search.serials.push_back(read_serial(candidate.get()));
+        if (search.serials.back() == wanted) {
+            search.matches.push_back(index);
+            match = std::move(candidate);
+        }
+    }
+    if (search.matches.size() == 1) {
+        search.match = std::move(match);
+    }
+    return search;
+}
+
 vl_device* session_t::board() {
     if (!board_) {
         open_selected();
@@ -50,24 +69,15 @@ void session_t::open_selected() {
         return;
     }
     const std::string& wanted = *selection_.serial;
-    size_t count = 0;
-    VLCTL_CALL(vl_get_device_count, &count);
-    std::vector<std::string> serials;
-    std::vector<size_t> matches;
-    board_handle_t match;
-    for (size_t index = 0; index < count; ++index) {
-        board_handle_t candidate = open_board(index);
-        serials.push_back(read_serial(candidate.get()));
-        if (serials.back() == wanted) {
-            matches.push_back(index);
-            match = std::move(candidate);
-        }
-    }
-    if (matches.size() == 1) {
-        index_ = matches.front();
-        board_ = std::move(match);
+    serial_search_t search = find_serial(wanted);
+    if (search.matches.size() == 1) {
+        index_ = search.matches.front();
+        board_ = std::move(search.match);
         return;
     }
+    const std::vector<std::string>& serials = search.serials;
+    const std::vector<size_t>& matches = search.matches;
+    const size_t count = serials.size();
     const std::vector<std::string> paths = paths_for(count);
     const std::string serial = "'" + printable(wanted) + "'";
     std::string message;

@@ -19,6 +19,11 @@ std::string& context_text() {
     return text;
 }
 
+std::string& program_name_text() {
+    static std::string name = "velnorctl";
+    return name;
+}
+
 } // namespace
 
 library_failure_t::library_failure_t(std::string function, vl_rc rc, std::string log_line)
@@ -36,6 +41,19 @@ void check(const char* function, vl_rc rc, uint64_t log_mark) {
     }
 }
 
+std::unique_lock<std::recursive_mutex> lock_library_calls() {
+    static std::recursive_mutex calls;
+    return std::unique_lock<std::recursive_mutex>(calls);
+}
+
+void set_program_name(std::string name) {
+    program_name_text() = std::move(name);
+}
+
+const std::string& program_name() {
+    return program_name_text();
+}
+
 void set_message_context(std::string context) {
     context_text() = std::move(context);
 }
@@ -45,7 +63,7 @@ const std::string& message_context() {
 }
 
 exit_code_t report_current_failure() noexcept {
-    const std::string prefix = "velnorctl: " + message_context();
+    const std::string prefix = program_name() + ": " + message_context();
     try {
         throw;
     } catch (const library_failure_t& failure) {

@@ -33,4 +33,18 @@ uint32_t parse_value(const std::string& text, const value_names_t& names, const 
 // A number in decimal or 0x hex up to the given maximum; throws tool_error_t (usage).
 uint64_t parse_number(const std::string& text, uint64_t maximum, const std::string& what);
 
+// "0x01a": the value in hex with at least digits digits.
+std::string hex_text(uint64_t value, int digits);
+
+// An AD9516 register address, 0x000 to 0x232, and its contents, 0x00 to
+// 0xff, in decimal or 0x hex; throws tool_error_t (usage) giving the range.
+uint32_t parse_register_address(const std::string& text);
+uint32_t parse_register_value(const std::string& text);
+
+// The frequency when the board's ranges allow it for the mode: a positive
+// one for internal synthesis, an external reference from 1 Hz to 1 GHz.
+// Throws tool_error_t (usage) saying why not. Whether internal synthesis can
+// produce it is the library's to say.
+int64_t checked_clock_frequency(int64_t hertz, uint32_t mode);
+
 } // namespace velnorctl

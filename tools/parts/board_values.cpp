@@ -4,7 +4,10 @@
 #include "frequency_parse.h"
 #include "text_escape.h"
 
+#include <velnor_board_protocol.h>
+
 #include <cctype>
+#include <cstdio>
 
 namespace velnorctl {
 
@@ -111,6 +114,60 @@ uint32_t parse_value(const std::string& text, const value_names_t& names, const 
     }
     throw tool_error_t(exit_code_t::usage, what + " '" + printable(text) + "' is not one of " +
                                                expected + " or a number");
+}
+
+std::string hex_text(uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+namespace {
+
+// A number up to maximum, else a usage error giving the range.
+uint32_t parse_in_range(const std::string& text, uint32_t maximum, const std::string& what,
+                        int digits) {
+    const std::string range = hex_text(0, digits) + " to " + hex_text(maximum, digits);
+    uint64_t value = 0;
+    try {
+        value = parse_number(text, 0xFFFFFFFFFFFFull, what);
+    } catch (const tool_error_t&) {
+        throw tool_error_t(exit_code_t::usage,
+                           what + " '" + printable(text) + "' is not a number from " + range);
+    }
+    if (value > maximum) {
+        throw tool_error_t(exit_code_t::usage,
+                           what + " " + hex_text(value, digits) + " is outside " + range);
+    }
+    return static_cast<uint32_t>(value);
+}
+
+} // namespace
+
+uint32_t parse_register_address(const std::string& text) {
+    return parse_in_range(text, VLB_REGISTER_MAX, "register address", 3);
+}
+
+uint32_t parse_register_value(const std::string& text) {
+    return parse_in_range(text, VLB_REGISTER_VALUE_MAX, "register value", 2);
+}
+
+int64_t checked_clock_frequency(int64_t hertz, uint32_t mode) {
+    if (mode == VL_CLOCK_MODE_INTERNAL && hertz < 0) {
+        throw tool_error_t(exit_code_t::usage, "frequency " + std::to_string(hertz) +
+                                                   " Hz is negative; the board synthesises "
+                                                   "positive frequencies only");
+    }
+    if (mode == VL_CLOCK_MODE_EXTERNAL &&
+        (hertz < VLB_EXTERNAL_MIN_HZ || hertz > VLB_EXTERNAL_MAX_HZ)) {
+        throw tool_error_t(exit_code_t::usage, "external reference " + std::to_string(hertz) +
+                                                   " Hz is outside what the board accepts, " +
+                                                   format_frequency(VLB_EXTERNAL_MIN_HZ) + " to " +
+                                                   format_frequency(VLB_EXTERNAL_MAX_HZ) + " (" +
+                                                   std::to_string(VLB_EXTERNAL_MIN_HZ) + " to " +
+                                                   std::to_string(VLB_EXTERNAL_MAX_HZ) + " Hz)");
+    }
+    return hertz;
 }
 
 } // namespace velnorctl

@@ -1,9 +1,11 @@
-// The ways a velnorctl command fails, and the exit code each one gives.
+// The ways a command of velnorctl or a request of velnor-panel fails, and
+// the exit code each one gives.
 #pragma once
 
 #include <velnor.h>
 
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -67,16 +69,27 @@ private:
 // size the library's log had before the call (see log_mark()).
 void check(const char* function, vl_rc rc, uint64_t log_mark);
 
+// Held from the log mark before a call to the reading of its log line: the
+// panel calls the library from several threads, and a failure must find the
+// line its own call wrote, not a line another thread's call wrote meanwhile.
+std::unique_lock<std::recursive_mutex> lock_library_calls();
+
 // Calls a library export and throws library_failure_t naming it when it
 // fails, with the log line that call wrote.
 #define VLCTL_CALL(function, ...)                                                                  \
     do {                                                                                           \
+        const auto vlctl_lock_ = ::velnorctl::lock_library_calls();                                \
         const uint64_t vlctl_mark_ = ::velnorctl::log_mark();                                      \
         ::velnorctl::check(#function, function(__VA_ARGS__), vlctl_mark_);                         \
     } while (0)
 
 // The current size of the library's log; lines after it are newer.
 uint64_t log_mark();
+
+// The program's name that begins every message ("velnorctl", the default, or
+// "velnor-panel") and names the folders it makes.
+void set_program_name(std::string name);
+const std::string& program_name();
 
 // Text put after "velnorctl: " in every message, e.g. "line 3: " in a shell.
 void set_message_context(std::string context);

@@ -33,13 +33,14 @@ int replay_verdict(int result) {
     }
     const std::string divergence = vlsim_trace_divergence();
     if (!divergence.empty()) {
-        std::cerr << "velnorctl: the run left the trace: " << printable(divergence) << '\n';
+        std::cerr << program_name() << ": the run left the trace: " << printable(divergence)
+                  << '\n';
         return static_cast<int>(exit_code_t::replay);
     }
     // A run that stopped before the recorded one did is not the recorded run.
     const int64_t left = vlsim_trace_records_left();
     if (left > 0) {
-        std::cerr << "velnorctl: the run ended with " << left
+        std::cerr << program_name() << ": the run ended with " << left
                   << (left == 1 ? " record" : " records") << " of the trace left; the next is "
                   << printable(vlsim_trace_next_record()) << '\n';
         return static_cast<int>(exit_code_t::replay);

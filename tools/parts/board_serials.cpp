@@ -43,7 +43,7 @@ std::optional<std::string> board_serials_t::arrived(const std::string& path) {
         serial = read_serial_at(path);
     } catch (const tool_error_t& error) {
         if (!listing_failed_) {
-            std::cerr << "velnorctl: warning: " << error.what()
+            std::cerr << program_name() << ": warning: " << error.what()
                       << "; the boards' serials are not shown\n";
         }
         listing_failed_ = true;

@@ -54,7 +54,7 @@ std::string reason(int error) {
 // Writes and removes a file of the size of a few hundred log lines; returns
 // why that failed, or nothing when it worked.
 std::string try_writing(const fs::path& path) {
-    const fs::path probe = path / ("velnorctl-write-test-" + run_suffix());
+    const fs::path probe = path / (program_name() + "-write-test-" + run_suffix());
     std::string failure;
     {
         errno = 0;
@@ -85,7 +85,7 @@ std::string try_writing(const fs::path& path) {
 // Gives the library a folder that is not there, so that it drops its lines
 // quietly (it never makes a folder) instead of failing to write them.
 void send_lines_nowhere(const fs::path& path) {
-    platform::point_temporary_folder_at(path / ("velnorctl-no-log-" + run_suffix()));
+    platform::point_temporary_folder_at(path / (program_name() + "-no-log-" + run_suffix()));
 }
 
 // Why the library cannot log at the log file's path, when the system's
@@ -145,7 +145,7 @@ void use(const fs::path& path, bool is_default) {
 // A new folder of this run's own in temporary, or nothing, with the reason
 // in why.
 std::optional<fs::path> make_run_folder(const fs::path& temporary, std::string& why) {
-    const std::string stem = "velnorctl-" + std::to_string(platform::process_id()) + "-";
+    const std::string stem = program_name() + "-" + std::to_string(platform::process_id()) + "-";
     for (int attempt = 0; attempt < 16; ++attempt) {
         const fs::path path = temporary / (stem + run_suffix());
         std::error_code error;
@@ -185,7 +185,7 @@ std::string temporary_folder_name() {
 // Says, in one line on standard error, that the library gets no folder:
 // it never makes one, so it writes no log, and the recording build no trace.
 void warn_no_log_folder(const std::string& what) {
-    std::cerr << "velnorctl: warning: " << what
+    std::cerr << program_name() << ": warning: " << what
               << ": no log (Velnor.log) is written, nor, with the recording build, a trace; "
                  "--log-dir DIR names a folder for them\n";
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velnorctl {
 
@@ -19,6 +20,17 @@ using board_handle_t = std::unique_ptr<vl_device, close_board_t>;
 
 // Opens the board at index; throws library_failure_t.
 board_handle_t open_board(size_t index);
+
+// Every board present opened in turn and its serial read: the boards whose
+// serial is wanted, and the one opened when there is exactly one (it stays
+// open, so it cannot turn into another board between the look and the use).
+// Throws library_failure_t.
+struct serial_search_t {
+    std::vector<std::string> serials; // of every board present, by index
+    std::vector<size_t> matches;      // the indexes whose serial is wanted
+    board_handle_t match;             // open when matches has exactly one index
+};
+serial_search_t find_serial(const std::string& wanted);
 
 struct selection_t {
     std::optional<size_t> index; // --board; board 0 when neither is given
