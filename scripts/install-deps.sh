@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ gcc clang clang-14 libclang-rt-14-dev clang-format-14 git
   libgtest-dev googletest libbenchmark-dev
-  libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
+  libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 pkg-config python3
   python3-pytest python3-pytest-benchmark python3-pytest-timeout python3-pip python3-setuptools python3-wheel

@@ -97,3 +97,17 @@ if(VELNOR_BUILD_TOOLS)
     velnor_test_timeout(30 example_list_and_clock example_versions_and_clock) # 0.01 s each
   endif()
 endif()
+
+# velnor-panel's API and its gate, through HTTP, on virtual boards.
+if(TARGET velnor-panel)
+  add_library(panel_board_changes SHARED panel_board_changes.cpp)
+  target_link_libraries(panel_board_changes PRIVATE velnor_sim)
+  velnor_warnings(panel_board_changes)
+  find_program(VELNOR_PANEL_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  add_test(NAME panel_api COMMAND ${VELNOR_PANEL_PYTHON} -m pytest -q -p no:cacheprovider
+           ${CMAKE_CURRENT_SOURCE_DIR}/panel_api_test.py)
+  set_tests_properties(panel_api PROPERTIES ENVIRONMENT
+    "VELNOR_PANEL=$<TARGET_FILE:velnor-panel>;VELNOR_PANEL_CHANGES_LIB=$<TARGET_FILE:panel_board_changes>")
+  add_dependencies(panel_board_changes velnor-panel)
+  velnor_test_timeout(120 panel_api)
+endif()
