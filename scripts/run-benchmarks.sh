@@ -39,3 +39,12 @@ python3 "$root/scripts/benchmark_table.py" "$results/bench.json" "$results/first
 # A board's arrival to the watch's callback: median and 99th percentile of 200.
 echo
 "$build_dir/bin/velnor_watch_latency" 200 | tee "$results/watch_latency.json"
+
+# velnor-panel: a board's state through GET /api/boards/{serial} against the
+# same reading in the process (median of 5 in one run).
+if cmake --build "$build_dir" -j 2 --target velnor_panel_bench >&2; then
+  echo
+  TMPDIR="$log_dir" "$build_dir/bin/velnor_panel_bench" --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true |
+    grep -E '^Benchmark|_median'
+fi

@@ -44,6 +44,9 @@ panel_server_t::panel_server_t(panel_settings_t settings)
         return std::make_unique<httplib::ThreadPool>(server_threads).release();
     };
     server_.set_socket_options(set_exclusive_listen);
+    // An answer goes out in several writes (headers, body); without this the
+    // last one waits for the client's delayed acknowledgement, some 40 ms.
+    server_.set_tcp_nodelay(true);
     server_.set_payload_max_length(largest_body);
     // Short waits for a client, so that a stop is not held up by a
     // connection that sends nothing.
