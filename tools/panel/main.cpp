@@ -68,6 +68,9 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
         return app.exit(error);
     }
 
+    // Stop requests arrive on the thread that watches for them alone, never
+    // in the middle of the server's own system calls.
+    platform::hold_stop_requests();
     int result = 0;
     try {
         use_log_folder(log_dir);
@@ -91,6 +94,7 @@ int velnorctl::run_tool(const std::vector<std::string>& arguments) {
         const interrupt_guard_t guard;
         std::atomic<bool> served{false};
         std::thread stopper([&] {
+            platform::take_stop_requests_here();
             while (!served && interrupt_guard_t::pending() == exit_code_t::ok) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }

@@ -71,6 +71,15 @@ void start_catching_stop_requests();
 void stop_catching_stop_requests();
 stop_request_t caught_stop_request();
 
+// For a program of several threads that watches for stop requests on one
+// of them: hold_stop_requests() keeps SIGINT, SIGTERM and SIGHUP from the
+// calling thread and from every thread it starts afterwards; the watching
+// thread then calls take_stop_requests_here(), so the signals arrive there
+// and nowhere else. No effect on Windows, whose console events come on a
+// thread of their own.
+void hold_stop_requests();
+void take_stop_requests_here();
+
 // Whether the library loaded is the simulation build (on Windows the drop-in
 // Velnor.dll beside velnor_sim.dll, which it loads); a build of the tool for
 // the virtual platform knows that without asking.

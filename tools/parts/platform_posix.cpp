@@ -4,12 +4,14 @@
 #include "terminal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +21,11 @@ namespace {
 
 using platform::stop_request_t;
 
-volatile std::sig_atomic_t caught = 0;
+// Set by the signal handler, read by whichever thread watches for stops (in
+// the panel another thread than the one the signal came to): a lock-free
+// atomic is both safe in a handler and visible across threads.
+std::atomic<int> caught{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free flag");
 
 // The signals that stop an update, what each is recorded as, and the action
 // it had before.
@@ -148,7 +154,30 @@ void platform::stop_catching_stop_requests() {
 }
 
 platform::stop_request_t platform::caught_stop_request() {
-    return static_cast<stop_request_t>(caught);
+    return static_cast<stop_request_t>(caught.load());
+}
+
+namespace {
+
+sigset_t stop_signal_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const caught_signal_t& signal : stop_signals) {
+        sigaddset(&set, signal.number);
+    }
+    return set;
+}
+
+} // namespace
+
+void platform::hold_stop_requests() {
+    const sigset_t set = stop_signal_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void platform::take_stop_requests_here() {
+    const sigset_t set = stop_signal_set();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 bool platform::simulation_library_loaded() {

@@ -265,6 +265,10 @@ platform::stop_request_t platform::caught_stop_request() {
     return static_cast<stop_request_t>(caught.load());
 }
 
+void platform::hold_stop_requests() {}
+
+void platform::take_stop_requests_here() {}
+
 bool platform::simulation_library_loaded() {
     // The simulation build of Velnor.dll imports the virtual platform's
     // velnor_sim.dll; the product build and the tool never load it.
