@@ -74,14 +74,23 @@ update_jobs_t::~update_jobs_t() {
     stop_all("the panel is stopping");
 }
 
-void update_jobs_t::publish(job_t& job, json_t event) {
-    json_t document = {{"serial", job.serial},
-                       {"update", job.id},
-                       {"total", job.image.size()},
-                       {"image", image_version_text(job.info)}};
-    for (auto& [key, value] : event.items()) {
+namespace {
+
+// An update event: which update it is, then what happened.
+json_t update_event(const std::string& serial, uint64_t id, size_t total, const image_info_t& info,
+                    const json_t& event) {
+    json_t document = {
+        {"serial", serial}, {"update", id}, {"total", total}, {"image", image_version_text(info)}};
+    for (const auto& [key, value] : event.items()) {
         document[key] = value;
     }
+    return document;
+}
+
+} // namespace
+
+void update_jobs_t::publish(job_t& job, json_t event) {
+    const json_t document = update_event(job.serial, job.id, job.image.size(), job.info, event);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         job.last = document;
@@ -115,12 +124,8 @@ json_t update_jobs_t::start(const std::string& serial, board_handle_t board,
     job->info = info;
     job_t& started = *job;
     jobs_[serial] = std::move(job);
-    started.last = {{"serial", serial},
-                    {"update", started.id},
-                    {"total", started.image.size()},
-                    {"image", image_version_text(info)},
-                    {"phase", "starting"},
-                    {"sent", 0}};
+    started.last = update_event(serial, started.id, started.image.size(), info,
+                                {{"phase", "starting"}, {"sent", 0}});
     started.thread = std::thread([this, &started] { run(started); });
     return started.last;
 }
