@@ -10,8 +10,10 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 pkg-config python3
   python3-pytest python3-pytest-benchmark python3-pytest-timeout python3-pip python3-setuptools python3-wheel
-  doxygen llvm-14 lld-14 tshark
+  doxygen llvm-14 lld-14 tshark chromium
 )
+# Node.js and npm run the page's browser tests; a machine that has its own keeps it.
+if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -26,4 +28,12 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The page's browser tests: Playwright from npm, at the versions the lock
+# file names. It drives Debian's chromium; it downloads no browser itself.
+page_tests=$(dirname "$0")/../tests/panel_page
+if [ ! -e "$page_tests/node_modules/.package-lock.json" ] ||
+  [ "$page_tests/package-lock.json" -nt "$page_tests/node_modules/.package-lock.json" ]; then
+  (cd "$page_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi

@@ -110,4 +110,14 @@ if(TARGET velnor-panel)
     "VELNOR_PANEL=$<TARGET_FILE:velnor-panel>;VELNOR_PANEL_CHANGES_LIB=$<TARGET_FILE:panel_board_changes>")
   add_dependencies(panel_board_changes velnor-panel)
   velnor_test_timeout(120 panel_api)
+
+  # The page in Debian's Chromium through Playwright (tests/panel_page; its
+  # node_modules come from `npm ci` in scripts/install-deps.sh).
+  find_program(VELNOR_NODE node REQUIRED)
+  set(_page_tests ${CMAKE_CURRENT_SOURCE_DIR}/panel_page)
+  add_test(NAME panel_page COMMAND ${VELNOR_NODE} ${_page_tests}/node_modules/@playwright/test/cli.js
+           test --config ${_page_tests}/playwright.config.mjs)
+  set_tests_properties(panel_page PROPERTIES ENVIRONMENT
+    "VELNOR_PANEL=$<TARGET_FILE:velnor-panel>;VELNOR_PANEL_CHANGES_LIB=$<TARGET_FILE:panel_board_changes>;VELNOR_PANEL_PAGE_OUTPUT=${CMAKE_CURRENT_BINARY_DIR}/panel_page")
+  velnor_test_timeout(300 panel_page)
 endif()
