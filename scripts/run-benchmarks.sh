@@ -48,3 +48,11 @@ if cmake --build "$build_dir" -j 2 --target velnor_panel_bench >&2; then
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true |
     grep -E '^Benchmark|_median'
 fi
+
+# velnor-panel's page in Chromium: first load to interactive, and a board's
+# arrival to its row on the page (medians of 15 in one run).
+if cmake --build "$build_dir" -j 2 --target velnor-panel panel_board_changes >&2; then
+  echo
+  node "$root/bench/panel_page_bench.mjs" "$build_dir/bin/velnor-panel" \
+    "$build_dir/lib/libpanel_board_changes.so" 15 | tee "$results/panel_page.json"
+fi
