@@ -16,6 +16,7 @@ for (const scheme of ['light', 'dark']) {
       await page.getByRole('button', { name: 'Set clock' }).click();
       await expect(page.getByRole('button', { name: /^Set 123125000 Hz/ })).toBeVisible();
       await page.getByLabel('Frequency in Hz').blur();
+      await page.evaluate(() => window.scrollTo(0, 0));
       const folder = process.env.VELNOR_PANEL_SCREENSHOTS ?? info.outputPath();
       await page.screenshot({ path: path.join(folder, `panel-${name}-${scheme}.png`) });
       await page.close();

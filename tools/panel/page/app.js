@@ -28,8 +28,9 @@ function chosen_serial() {
 
 function choose(serial) {
   history.replaceState(null, '', `#${new URLSearchParams({ board: serial })}`);
+  const shown = board.show(serial);
   mark_chosen();
-  board.show(serial);
+  return shown;
 }
 
 function mark_chosen() {
@@ -38,8 +39,14 @@ function mark_chosen() {
   }
 }
 
+let lists_asked = 0;
+
 async function refresh_list() {
-  boards = await call('GET', '/api/boards');
+  // Lists asked for at once may answer out of order: only the last one counts.
+  const asked = ++lists_asked;
+  const answer = await call('GET', '/api/boards');
+  if (asked !== lists_asked) return;
+  boards = answer;
   rows.replaceChildren(...boards.map((entry) => {
     const row = document.createElement('tr');
     const serial_cell = document.createElement('th');
@@ -60,9 +67,15 @@ async function refresh_list() {
   no_boards.hidden = boards.length > 0;
   mark_chosen();
   show_status();
+  // The board shown follows the list: it leaves with its row and comes
+  // back with it.
   const shown = board.shown_serial();
-  if (shown === null && boards.length > 0) {
-    choose(chosen_serial() ?? boards[0].serial);
+  if (shown === null) {
+    if (boards.length > 0) choose(chosen_serial() ?? boards[0].serial);
+  } else if (!boards.some((entry) => entry.serial === shown)) {
+    board.left();
+  } else if (!board.is_present()) {
+    await board.show(shown);
   }
 }
 
@@ -71,14 +84,17 @@ rows.addEventListener('click', (event) => {
   if (serial !== undefined) choose(serial);
 });
 
+// After a load or a break: the list, every update, and the board shown read afresh.
 async function refresh_all() {
   const shown = board.shown_serial();
   await refresh_list();
   firmware.all_updates(await call('GET', '/api/updates'));
-  if (shown !== null) {
-    if (boards.some((entry) => entry.serial === shown)) await board.show(shown);
-    else board.left();
-  }
+  if (shown !== null && board.is_present()) await board.show(shown);
+}
+
+// A failure of the page's own reading: said in the status line.
+function show_failure(failure) {
+  status.textContent = `The boards cannot be read: ${failure.message}`;
 }
 
 function data(event) {
@@ -87,22 +103,15 @@ function data(event) {
 
 function follow_events() {
   const events = new EventSource('/api/events');
-  events.addEventListener('arrived', async (event) => {
-    await refresh_list();
-    if (data(event).serial === board.shown_serial()) board.show(board.shown_serial());
-  });
-  events.addEventListener('removed', async (event) => {
-    await refresh_list();
-    const shown = board.shown_serial();
-    if (data(event).serial === shown && !boards.some((entry) => entry.serial === shown)) board.left();
-  });
+  events.addEventListener('arrived', () => refresh_list().catch(show_failure));
+  events.addEventListener('removed', () => refresh_list().catch(show_failure));
   events.addEventListener('board', (event) => board.changed(data(event)));
   events.addEventListener('register', (event) => registers.written(data(event)));
   events.addEventListener('update', (event) => {
     const update = data(event);
     firmware.update(update);
     if (update.phase === 'done') {
-      refresh_list();
+      refresh_list().catch(show_failure);
       if (update.serial === board.shown_serial()) board.show(update.serial);
     }
   });
@@ -110,18 +119,22 @@ function follow_events() {
     live = `not live (${data(event).error}): reload to see arrivals and removals`;
     show_status();
   });
-  events.addEventListener('resync', () => refresh_all());
+  events.addEventListener('resync', () => refresh_all().catch(show_failure));
   let broken = false;
   events.addEventListener('error', () => {
     broken = true;
-    live = 'the connection to the panel is lost; trying again';
+    // The browser tries again after a break, but not after a refusal (a
+    // panel started anew has another token).
+    live = events.readyState === EventSource.CLOSED
+      ? 'not connected: open the address velnor-panel printed'
+      : 'the connection to the panel is lost; trying again';
     show_status();
   });
   events.addEventListener('open', () => {
     if (!broken) return;
     broken = false;
     live = 'live';
-    refresh_all().catch(() => {});
+    refresh_all().catch(show_failure);
   });
 }
 

@@ -24,6 +24,15 @@ function set_text(id, text) {
   document.getElementById(id).textContent = text;
 }
 
+// Nothing shown until the new board's values are read: never another board's.
+function render_nothing() {
+  last = null;
+  for (const fact of section.querySelectorAll('.facts dd')) fact.textContent = '';
+  for (const radio of section.querySelectorAll('.controls input[type=radio]')) radio.checked = false;
+  set_text('trigger-status', '');
+  clock_form.elements.frequency.value = '';
+}
+
 function render(state) {
   last = state;
   set_text('fact-serial', state.serial);
@@ -120,7 +129,7 @@ clock_failure.addEventListener('click', (event) => {
 export async function show(serial) {
   if (serial !== shown) {
     shown = serial;
-    last = null;
+    render_nothing();
     title.textContent = `Board ${serial}`;
     clock_failure.hidden = true;
     for (const box of section.querySelectorAll('.failure[role=alert]')) {
@@ -146,6 +155,10 @@ export function shown_serial() {
   return shown;
 }
 
+export function is_present() {
+  return present;
+}
+
 // A change another tab (or this one) made.
 export function changed(state) {
   if (state.serial === shown && present) render(state);
@@ -153,6 +166,7 @@ export function changed(state) {
 
 // The shown board left: its last values stay, its controls are disabled.
 export function left() {
+  if (!present) return;
   present = false;
   set_usable(false);
   board_failure.textContent = `Board ${shown} was removed. The values shown are the last ones read.`;

@@ -12,6 +12,8 @@ const running_box = document.getElementById('firmware-running');
 const progress = document.getElementById('firmware-progress');
 const phase = document.getElementById('firmware-phase');
 const result = document.getElementById('firmware-result');
+// A screen reader hears each phase once, not every percent.
+const announce = document.getElementById('firmware-announce');
 
 const updates = new Map(); // serial -> its last update event
 let serial = null;
@@ -41,6 +43,8 @@ function render() {
   const percent = event.total ? Math.floor((event.sent * 100) / event.total) : 0;
   progress.value = percent;
   progress.setAttribute('aria-valuetext', `${percent} percent`);
+  const said = `Firmware update to ${event.image}: ${phase_names[event.phase] ?? event.phase}`;
+  if (announce.textContent !== said) announce.textContent = said;
   if (running_phases.has(event.phase)) {
     phase.textContent = `${phase_names[event.phase]} ${event.image}: ${percent} % (${event.sent.toLocaleString('en-US')} of ${bytes_text(event.total)})`;
     clear_failure(result);
