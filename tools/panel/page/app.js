@@ -16,9 +16,12 @@ let boards = [];
 let live = 'live';
 let info = null;
 
+let connected = false; // the first reading succeeded
+
 function show_status() {
+  if (!connected) return;
   const count = `${boards.length} board${boards.length === 1 ? '' : 's'}`;
-  status.textContent = `${count} (${info?.boards ?? ''} boards, library ${info?.library ?? ''}) · ${live}`;
+  status.textContent = `${count} (${info.boards} boards, library ${info.library}) · ${live}`;
 }
 
 // The serial chosen, kept in the address so that a reload shows it again.
@@ -71,7 +74,7 @@ async function refresh_list() {
   // back with it.
   const shown = board.shown_serial();
   if (shown === null) {
-    if (boards.length > 0) choose(chosen_serial() ?? boards[0].serial);
+    if (boards.length > 0) await choose(chosen_serial() ?? boards[0].serial);
   } else if (!boards.some((entry) => entry.serial === shown)) {
     board.left();
   } else if (!board.is_present()) {
@@ -142,8 +145,10 @@ try {
   await start_session();
   follow_events();
   const asked = call('GET', '/api/info');
+  asked.catch(() => {}); // a refusal is reported once, by the reading below
   await refresh_all();
   info = await asked;
+  connected = true;
   show_status();
   refresh_log();
   performance.mark('panel-interactive');
