@@ -6,7 +6,7 @@ import { defineConfig } from '@playwright/test';
 
 export default defineConfig({
   testDir: '.',
-  testMatch: '*.spec.mjs',
+  testMatch: '*.test.mjs',
   workers: 2,
   timeout: 30_000,
   expect: { timeout: 5_000 },
