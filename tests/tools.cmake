@@ -99,7 +99,7 @@ if(VELNOR_BUILD_TOOLS)
 endif()
 
 # velnor-panel's API and its gate, through HTTP, on virtual boards.
-if(TARGET velnor-panel)
+if(TARGET velnor-panel AND NOT WIN32)
   add_library(panel_board_changes SHARED panel_board_changes.cpp)
   target_link_libraries(panel_board_changes PRIVATE velnor_sim)
   velnor_warnings(panel_board_changes)
