@@ -1,6 +1,6 @@
 # The Windows SDK archive, Velnor-<version>-win64.zip, made by CPack from the
 # MinGW build (scripts/package-windows.sh): the install rules of the library,
-# the CMake package and velnorctl, plus what only the archive carries — the
+# the CMake package, velnorctl and velnor-panel, plus what only the archive carries — the
 # MSVC-style import library, the simulation DLLs, the driver package, the HTML
 # reference, the examples and SHA256SUMS. tests/sdk checks every part of it.
 if(NOT (WIN32 AND TARGET velnor_simulation))
@@ -94,6 +94,9 @@ endif()
 
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/usage.md docs usage.md)
 velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/traces.md docs traces.md)
+velnor_install_crlf(${PROJECT_SOURCE_DIR}/docs/panel.md docs panel.md)
+file(GLOB _panel_pictures ${PROJECT_SOURCE_DIR}/docs/images/panel-*.png)
+install(FILES ${_panel_pictures} DESTINATION docs/images)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/examples/list_and_clock.c
               ${PROJECT_SOURCE_DIR}/examples/versions_and_clock.cpp
@@ -111,7 +114,7 @@ endif()
 # targets the archive holds (VELNOR_SDK_TARGETS) instead.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(VELNOR_SDK_TARGETS velnor velnor_simulation velnor_recording velnor_sim velnor_watch
-                       velnor_watch_simulation velnorctl velnor_msvc_implib)
+                       velnor_watch_simulation velnorctl velnor-panel velnor_msvc_implib)
 foreach(_target velnor_board_driver velnor_api_reference velnor_nuget)
   if(TARGET ${_target})
     list(APPEND VELNOR_SDK_TARGETS ${_target})

@@ -53,3 +53,4 @@ velnor_version_resource(velnor_watch TYPE DLL DESCRIPTION "Velnor board watcher:
 velnor_version_resource(velnor_watch_simulation TYPE DLL
                         DESCRIPTION "Velnor board watcher, simulation build on virtual boards")
 velnor_version_resource(velnorctl TYPE APP DESCRIPTION "Velnor board bring-up and service tool")
+velnor_version_resource(velnor-panel TYPE APP DESCRIPTION "Velnor test panel: the boards in a browser")

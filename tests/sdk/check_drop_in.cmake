@@ -51,3 +51,14 @@ foreach(command info list)
   endif()
   message(STATUS "product DLL under Wine, ${command} (exit ${run_status}):\n${run_error}")
 endforeach()
+
+# The archive's bin/velnor-panel.exe beside the product Velnor.dll alone: it
+# starts with no MinGW runtime DLL anywhere (its runtime is linked in). The
+# page on the driver's boards is driven under Wine by scripts/run-e2e-wine.sh.
+fresh_folder(${WORK_DIR}/panel ${SDK}/bin/velnor-panel.exe ${SDK}/bin/Velnor.dll)
+run_status(${WINE} ${WORK_DIR}/panel/velnor-panel.exe --version)
+expect_no_crash()
+if(NOT run_status EQUAL 0 OR NOT run_output STREQUAL "velnor-panel 1.0.2\n")
+  message(FATAL_ERROR "velnor-panel --version beside the product DLL (exit ${run_status}):\n"
+                      "${run_output}${run_error}")
+endif()

@@ -32,6 +32,7 @@ const binary_case binaries[] = {
     {VELNOR_WATCH_SIMULATION_DLL, L"VelnorWatch.dll",
      L"Velnor board watcher, simulation build on virtual boards", VFT_DLL},
     {VELNORCTL_EXE, L"velnorctl.exe", L"Velnor board bring-up and service tool", VFT_APP},
+    {VELNOR_PANEL_EXE, L"velnor-panel.exe", L"Velnor test panel: the boards in a browser", VFT_APP},
 };
 
 std::wstring windows_path(const char* unix_path) {
