@@ -12,7 +12,8 @@
 # tests on the harness's cfgmgr32.dll, the check on Wine's own cfgmgr32.dll,
 # the check that a cfgmgr32.dll planted beside the application is not
 # loaded, velnorctl.exe killed half-way through an update, and the
-# request-time benchmark. The trace session's trace and
+# request-time benchmark; then velnor-panel.exe, driven by the page's
+# browser tests, in a new session for each test. The trace session's trace and
 # results stay in BUILD_DIR/tests/e2e/trace_session; its results must be
 # those of tests/e2e/wine_trace, and the host build's trace_session_replay
 # (when there is one) replays the trace with the same results. Exit status:
@@ -40,7 +41,7 @@ files_env=$build/tests/e2e/e2e_files.env
 package_env=$build/tests/sdk/driver_package.env
 install_from=${VELNOR_E2E_INSTALL:-inf}
 targets=(velnor velnor_watch velnor_e2e_test velnor_e2e_cfgmgr32 velnor_e2e_planted_cfgmgr32 velnor_board_driver
-  velnor_install_driver velnor_recording velnor_e2e_trace_session velnorctl)
+  velnor_install_driver velnor_recording velnor_e2e_trace_session velnorctl velnor-panel)
 if [[ ! -f $build/CMakeCache.txt ]]; then
   say "configuring $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
@@ -63,7 +64,7 @@ if [[ $install_from == inf ]]; then
   driver_files=("$INSTALL_DRIVER_EXE" "$DRIVER_INF")
 fi
 for f in "$VELNOR_DLL" "$WATCH_DLL" "$E2E_EXE" "$CFGMGR32_DLL" "$PLANTED_CFGMGR32_DLL" "$DRIVER_SYS" \
-  "$RECORDING_DLL" "$TRACE_SESSION_EXE" "$VELNORCTL_EXE" "${driver_files[@]}"; do
+  "$RECORDING_DLL" "$TRACE_SESSION_EXE" "$VELNORCTL_EXE" "$PANEL_EXE" "${driver_files[@]}"; do
   if [[ ! -f $f ]]; then
     say "building ${targets[*]}"
     cmake --build "$build" -j2 --target "${targets[@]}"
@@ -261,6 +262,39 @@ if ((bench_requests > 0)); then
     --watch-bench 200
 fi
 
+# velnor-panel.exe on the product Velnor.dll, driven from Linux by the page's
+# browser tests tagged @wine in Debian's Chromium. Each test starts its panel
+# through start_panel.sh, in a new Wine session, so that the driver's boards
+# are at their power-on state.
+panel_page() {
+  local tests=$root/tests/panel_page
+  if [[ ! -f $tests/node_modules/@playwright/test/cli.js ]]; then
+    echo "no Playwright in $tests/node_modules (scripts/install-deps.sh runs npm ci there)"
+    return 1
+  fi
+  cp "$PANEL_EXE" "$drive_c/velnor-e2e/app/"
+  cat >"$work/start_panel.sh" <<EOF
+#!/usr/bin/env bash
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w
+"$wineserver" -p
+"$wine" cmd /c exit >/dev/null 2>&1
+exec env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" 'C:\velnor-e2e\app\velnor-panel.exe' --no-browser
+EOF
+  chmod +x "$work/start_panel.sh"
+  VELNOR_PANEL_WINE=$work/start_panel.sh VELNOR_PANEL_PAGE_OUTPUT=$build/tests/e2e/panel_page \
+    node "$tests/node_modules/@playwright/test/cli.js" test --config "$tests/playwright.config.mjs" \
+    --grep @wine --workers 1 --global-timeout $((run_timeout * 1000))
+}
+say "velnor-panel.exe driven by the page's browser tests"
+set +e
+(panel_page) 2>&1 | tee "$work/panel_page.txt"
+panel_rc=${PIPESTATUS[0]}
+set -e
+if ((panel_rc != 0)); then
+  status=1
+fi
+
 summary() {
   local name=$1 file=$2 line
   line=$(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ tests?\.' "$file" | tr '\n' ' ' || true)
@@ -281,6 +315,8 @@ if ((killed_rc == 0)); then
 else
   printf '  %-24s %s\n' "killed update" "FAILED (see above)"
 fi
+panel_line=$(grep -E '^ +[0-9]+ (passed|failed|flaky|skipped)' "$work/panel_page.txt" | xargs || true)
+printf '  %-24s %s\n' "velnor-panel.exe" "${panel_line:-no Playwright result}$( ((panel_rc == 0)) || echo ' (FAILED)')"
 if ((bench_requests > 0)); then
   grep -h '^bench:' "$work/bench.txt" "$work/watch_bench.txt" | sed 's/^/  /' || true
 fi
