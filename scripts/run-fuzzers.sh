@@ -47,12 +47,15 @@ for harness in "${harnesses[@]}"; do
   mkdir -p "$findings"
   cp "$artifacts/"* "$findings/" 2>/dev/null
   echo "   FOUND A CRASH after ${elapsed} s (exit $status):"
-  grep -E "check failed|^  [^ ]|ERROR:|SUMMARY:|runtime error|Test unit written" \
-    "$work/$harness/output.txt" | head -n 20 | sed 's/^/     /'
+  grep -E "check failed|^  [^ ]|^    #[0-9] |ERROR:|SUMMARY:|runtime error|Test unit written" \
+    "$work/$harness/output.txt" | head -n 30 | sed 's/^/     /'
   for input in "$findings"/*; do
     [ -e "$input" ] || continue
     echo "   input: $input"
     od -An -tx1 -v "$input" | head -n 8 | sed 's/^/     /'
+    if [ "$(stat -c %s "$input")" -le 4096 ]; then
+      echo "   base64: $(base64 -w0 "$input")"
+    fi
   done
   echo "   reproduce: $program <input>; keep it under fuzz/regressions/$harness/"
 done

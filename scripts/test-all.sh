@@ -79,7 +79,8 @@ build_targets fuzz host-fuzz fuzz_device_list fuzz_driver_reply fuzz_export_sequ
   fuzz_trace_reader && run_ctest fuzz build/host-fuzz -L fuzz
 if [ -x build/host-fuzz/bin/fuzz_export_sequence ]; then
   echo "== fuzz: bounded run, ${VELNOR_FUZZ_SECONDS:-30} s per harness"
-  if scripts/run-fuzzers.sh build/host-fuzz "${VELNOR_FUZZ_SECONDS:-30}"; then
+  scripts/run-fuzzers.sh build/host-fuzz "${VELNOR_FUZZ_SECONDS:-30}" 2>&1 | tee "$log_dir/fuzz-run.log"
+  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
@@ -96,6 +97,13 @@ if build windows mingw; then
 fi
 
 echo
+# A finding is repeated here, where the end of the output shows it: the
+# harness, what the sanitizer said and the input (base64) to reproduce it.
+if grep -q "FOUND A CRASH" "$log_dir/fuzz-run.log" 2>/dev/null; then
+  echo "== fuzz findings"
+  grep -E "^== fuzz_|FOUND A CRASH|^     |input:|base64:|reproduce:" "$log_dir/fuzz-run.log" |
+    grep -B1 -A40 "FOUND A CRASH" | head -n 80
+fi
 echo "== summary ($(( $(date +%s) - start )) s)"
 for stage in "${failed_stages[@]}"; do echo "failed: $stage"; done
 rm -rf "$log_dir"
