@@ -140,6 +140,19 @@ run() {
   fi
   return 0
 }
+# Runs one of this script's checks (a function) with its output kept in
+# $work/LOG; its exit status goes to step_rc, and a failure fails the run.
+run_check() {
+  local log=$1
+  shift
+  set +e
+  ("$@") 2>&1 | tee "$work/$log"
+  step_rc=${PIPESTATUS[0]}
+  set -e
+  if ((step_rc != 0)); then
+    status=1
+  fi
+}
 
 # The trace session first, while both boards are in their power-on state:
 # the recording Velnor.dll writes its trace into a temporary folder of the
@@ -186,13 +199,8 @@ check_trace_session() {
     -DDISSECTOR="$root/tools/wireshark/velnor_trace.lua" -P "$root/tests/trace_wine_replay_test.cmake" &&
     echo "replayed on the virtual platform with the same results; decoded by tshark"
 }
-set +e
-check_trace_session 2>&1 | tee "$work/trace_check.txt"
-trace_rc=${PIPESTATUS[0]}
-set -e
-if ((trace_rc != 0)); then
-  status=1
-fi
+run_check trace_check.txt check_trace_session
+trace_rc=$step_rc
 
 say "end-to-end tests on the harness's cfgmgr32.dll"
 run harness.txt env WINEDLLOVERRIDES="cfgmgr32=n,b" "$wine" "C:\\velnor-e2e\\app\\$exe"
@@ -245,13 +253,8 @@ ${state#*, }): another one is running or was stopped half-way; when none is runn
   [[ $state == "idle, 0 bytes received" ]]
 }
 say "velnorctl.exe killed half-way through an update"
-set +e
-(killed_update) 2>&1 | tee "$work/killed_update.txt"
-killed_rc=${PIPESTATUS[0]}
-set -e
-if ((killed_rc != 0)); then
-  status=1
-fi
+run_check killed_update.txt killed_update
+killed_rc=$step_rc
 
 if ((bench_requests > 0)); then
   say "request time"
@@ -287,13 +290,8 @@ EOF
     --grep @wine --workers 1 --global-timeout $((run_timeout * 1000))
 }
 say "velnor-panel.exe driven by the page's browser tests"
-set +e
-(panel_page) 2>&1 | tee "$work/panel_page.txt"
-panel_rc=${PIPESTATUS[0]}
-set -e
-if ((panel_rc != 0)); then
-  status=1
-fi
+run_check panel_page.txt panel_page
+panel_rc=$step_rc
 
 summary() {
   local name=$1 file=$2 line
